@@ -1,0 +1,107 @@
+// Run with --benchmark_repetitions=N --benchmark_report_aggregates_only=true for medians.
+#include "display/coloring.h"
+#include "reference/reference_kernel.h"
+#include "solver/fdtd.h"
+#include "solver/sources.h"
+#include "state/simulation_state.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const double pi = 4.0 * std::atan(1.0);
+
+// A field as it looks in use: walls drawn, a pulse some way into its spread, a sine source on.
+const simulation_state_record& realistic_field() {
+    static const std::unique_ptr<simulation_state_record> field = [] {
+        prepare_start_state();
+        auto& s = simulation_state;
+        for (int x = 300; x <= 600; ++x) {
+            for (int y = 250; y <= 252; ++y) {
+                s.medium_mask[x][y] = 0;
+                s.medium_mask[x][y + 250] = 0;
+            }
+        }
+        for (int y = 250; y <= 500; ++y) {
+            if (y < 360 || y > 390) {
+                s.medium_mask[300][y] = 0;
+                s.medium_mask[301][y] = 0;
+            }
+        }
+        for (int i = 0; i < 400; ++i) {
+            const double a = i * 2.0 * pi / 400.0;
+            const int x = 700 + static_cast<int>(80.0 * std::cos(a));
+            const int y = 550 + static_cast<int>(50.0 * std::sin(a));
+            s.medium_mask[x][y] = 0;
+        }
+        add_gaussian_pulse({450, 375});
+        s.source_type = 'F';
+        s.frequency_key = '2';
+        s.source_pos = {200, 600};
+        for (int i = 0; i < 40; ++i) {
+            reference_advance_field(pi);
+        }
+        return std::make_unique<simulation_state_record>(simulation_state);
+    }();
+    return *field;
+}
+
+void load_realistic_field() {
+    std::memcpy(static_cast<void*>(&simulation_state), &realistic_field(), sizeof simulation_state);
+}
+
+void BM_advance_field_straightforward(benchmark::State& state) {
+    load_realistic_field();
+    for (auto _ : state) {
+        reference_advance_field(pi);
+        benchmark::ClobberMemory();
+    }
+    state.counters["ms_per_step"] =
+        benchmark::Counter(8e-3 * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_advance_field_shipped(benchmark::State& state) {
+    load_realistic_field();
+    for (auto _ : state) {
+        advance_field(pi, nullptr);
+        benchmark::ClobberMemory();
+    }
+    state.counters["ms_per_step"] =
+        benchmark::Counter(8e-3 * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_color_and_copy_straightforward(benchmark::State& state) {
+    load_realistic_field();
+    std::vector<uint32_t> frame(frame_pixel_count);
+    for (auto _ : state) {
+        reference_color_field();
+        reference_copy_frame(frame.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_color_and_copy_shipped(benchmark::State& state) {
+    load_realistic_field();
+    std::vector<uint32_t> frame(frame_pixel_count);
+    for (auto _ : state) {
+        color_field();
+        copy_frame(frame.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_advance_field_straightforward)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_advance_field_shipped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_color_and_copy_straightforward)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_color_and_copy_shipped)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

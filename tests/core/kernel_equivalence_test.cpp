@@ -1,0 +1,200 @@
+// The shipped solver and colouring against the straightforward loops, bit for bit, over long
+// runs that walk through the awkward cases: walls that change between frames, sources in
+// corners, in the panel, in walls and off the grid, overflow to infinity and NaN behind
+// walls, subnormals and negative zeros.
+#include "display/coloring.h"
+#include "reference/reference_kernel.h"
+#include "solver/fdtd.h"
+#include "solver/sources.h"
+
+#include "field_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+namespace {
+
+struct run_result {
+    std::unique_ptr<simulation_state_record> state;
+    std::vector<uint32_t> frames; // every copied frame, one after another
+};
+
+// Runs one of the scripted sessions either with the reference loops or with the shipped code.
+class session {
+  public:
+    explicit session(bool reference) : reference_(reference) {}
+
+    void frame() {
+        if (reference_) {
+            reference_advance_field(test_pi());
+        } else {
+            advance_field(test_pi(), nullptr);
+        }
+    }
+    void steps(int n) {
+        for (int i = 0; i < n; ++i) {
+            if (reference_) {
+                reference_fdtd_step(test_pi());
+            } else {
+                fdtd_step(test_pi());
+            }
+        }
+    }
+    void pulse(point c) {
+        if (reference_) {
+            reference_add_gaussian_pulse(c);
+        } else {
+            add_gaussian_pulse(c);
+        }
+    }
+    void paint() {
+        std::vector<uint32_t> frame(frame_pixel_count, 0xDEADBEEF);
+        if (reference_) {
+            reference_color_field();
+            reference_copy_frame(frame.data());
+        } else {
+            color_field();
+            copy_frame(frame.data());
+        }
+        result.frames.insert(result.frames.end(), frame.begin(), frame.end());
+    }
+    void frames_and_paint(int n) {
+        for (int i = 0; i < n; ++i) {
+            frame();
+            if (i % 4 == 0) {
+                paint();
+            }
+        }
+    }
+    run_result finish() {
+        result.state = snapshot_state();
+        return std::move(result);
+    }
+
+  private:
+    bool reference_;
+    run_result result;
+};
+
+void sine_at(point p, char key) {
+    simulation_state.source_type = 'F';
+    simulation_state.frequency_key = key;
+    simulation_state.source_pos = p;
+}
+
+// Walls, pulses and a travelling sine source that visits every awkward place.
+void walls_pulses_and_sines(session& run) {
+    auto& s = simulation_state;
+    draw_wall_box(300, 250, 600, 500);
+    scatter_walls(12345, 3000);
+    run.pulse({450, 375});
+    run.pulse({140, 700});
+    sine_at({700, 300}, '1');
+    run.frames_and_paint(10);
+    run.steps(3); // from here on, frames do not start on a multiple of 8
+    const point places[] = {{128, 146}, {896, 146},  {128, 722},     {896, 722},
+                            {895, 721}, {50, 50},    {500, 251},     {127, 400},
+                            {500, 723}, {1023, 767}, {65535, 65535}, {1024, 0}};
+    char key = '2';
+    for (const point p : places) {
+        sine_at(p, key);
+        key = key == '3' ? '1' : char(key + 1);
+        run.frames_and_paint(3);
+        run.steps(1);
+    }
+    // Walls change between frames, and a new wall keeps the velocities on its faces.
+    for (int x = 350; x < 550; ++x) {
+        s.medium_mask[x][320] = 0;
+        s.medium_mask[x + 1][400] = 0;
+    }
+    scatter_walls(999, 500);
+    run.frames_and_paint(6);
+    for (int x = 300; x <= 600; ++x) {
+        for (int y = 250; y <= 500; ++y) {
+            s.medium_mask[x][y] = 1;
+        }
+    }
+    s.source_type = 'T';
+    run.pulse({896, 722});
+    run.frames_and_paint(10);
+    run.steps(5);
+}
+
+// Values that overflow to infinity, turn into NaN against the walls and spread, with both
+// signs of NaN about (the edge rules negate), beside subnormals and negative zeros.
+void overflow_nan_subnormal(session& run) {
+    auto& s = simulation_state;
+    draw_wall_box(200, 200, 400, 400);
+    scatter_walls(777, 4000);
+    for (int y = 300; y < 320; ++y) {
+        s.pressure[250][y] = 1.0e308;
+        s.pressure[251][y] = -1.0e308;
+        s.velocity_x[201][y] = std::numeric_limits<double>::infinity();
+        s.pressure[130][y] = std::numeric_limits<double>::quiet_NaN();
+    }
+    for (int x = 600; x < 700; ++x) {
+        for (int y = 500; y < 600; ++y) {
+            s.pressure[x][y] = (x + y) % 2 == 0 ? 4.9e-324 * (x - 600) : -2.2e-308 * 0.001 * y;
+            s.velocity_x[x][y] = (x % 3 == 0) ? -0.0 : 1e-320;
+            s.velocity_y[x][y] = (y % 3 == 0) ? -0.0 : -1e-315;
+        }
+    }
+    s.pressure[890][146] = std::numeric_limits<double>::infinity();
+    s.pressure[128][722] = -std::numeric_limits<double>::infinity();
+    sine_at({250, 305}, '3');
+    run.frames_and_paint(12);
+    run.steps(7);
+    run.frames_and_paint(8);
+}
+
+// Starting near the largest time_step: the count and the sine phase wrap mid-frame.
+void time_step_wrap(session& run) {
+    simulation_state.time_step = std::numeric_limits<int32_t>::max() - 12;
+    sine_at({400, 400}, '1');
+    run.pulse({420, 380});
+    run.frames_and_paint(4);
+    run.steps(2);
+}
+
+run_result run_session(void (*script)(session&), bool reference) {
+    prepare_start_state();
+    session run(reference);
+    script(run);
+    return run.finish();
+}
+
+void expect_same(void (*script)(session&)) {
+    const run_result expected = run_session(script, true);
+    const run_result actual = run_session(script, false);
+    EXPECT_EQ(compare_fields(*expected.state, *actual.state), "");
+    ASSERT_EQ(expected.frames.size(), actual.frames.size());
+    EXPECT_TRUE(expected.frames == actual.frames);
+}
+
+TEST(KernelEquivalence, WallsPulsesAndTravellingSines) {
+    expect_same(walls_pulses_and_sines);
+}
+
+TEST(KernelEquivalence, OverflowNaNSubnormalsAndNegativeZeros) {
+    expect_same(overflow_nan_subnormal);
+    // The script did reach the values it means to test.
+    bool saw_nan = false;
+    bool saw_inf = false;
+    for (int x = 128; x <= 896 && !(saw_nan && saw_inf); ++x) {
+        for (int y = 146; y <= 722; ++y) {
+            saw_nan = saw_nan || std::isnan(simulation_state.velocity_x[x][y]);
+            saw_inf = saw_inf || std::isinf(simulation_state.pressure[x][y]);
+        }
+    }
+    EXPECT_TRUE(saw_nan);
+    EXPECT_TRUE(saw_inf);
+}
+
+TEST(KernelEquivalence, TimeStepWrapsMidFrame) {
+    expect_same(time_step_wrap);
+    EXPECT_LT(simulation_state.time_step, 0);
+}
+
+} // namespace
