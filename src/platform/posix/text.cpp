@@ -1,0 +1,146 @@
+// Glyphs for DrawTextW: VL Gothic at 16 pixels, rendered once per character by FreeType in
+// monochrome and cached. One bit per pixel looks like the Windows system font and gives the
+// same bytes on every run, with or without a display.
+#include "platform/posix/internal.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <unordered_map>
+
+namespace vorla::platform {
+
+namespace {
+
+constexpr int cell_height = 16;
+
+const char* const font_files[] = {
+    "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf",
+    "/usr/share/fonts/truetype/vlgothic/VL-PGothic-Regular.ttf",
+};
+
+class glyph_cache {
+  public:
+    glyph_cache() {
+        if (FT_Init_FreeType(&library_) != 0) {
+            library_ = nullptr;
+            return;
+        }
+        for (const char* file : font_files) {
+            if (FT_New_Face(library_, file, 0, &face_) == 0) {
+                break;
+            }
+            face_ = nullptr;
+        }
+        if (face_ != nullptr && FT_Set_Pixel_Sizes(face_, 0, cell_height) != 0) {
+            FT_Done_Face(face_);
+            face_ = nullptr;
+        }
+        if (face_ != nullptr) {
+            // Baseline where the font's ascent and descent share the cell.
+            const long ascent = face_->ascender;
+            const long descent = -face_->descender;
+            baseline_ = ascent + descent > 0
+                            ? static_cast<int>((cell_height * ascent + (ascent + descent) / 2) /
+                                               (ascent + descent))
+                            : cell_height - 3;
+        }
+    }
+    ~glyph_cache() {
+        if (face_ != nullptr) {
+            FT_Done_Face(face_);
+        }
+        if (library_ != nullptr) {
+            FT_Done_FreeType(library_);
+        }
+    }
+    glyph_cache(const glyph_cache&) = delete;
+    glyph_cache& operator=(const glyph_cache&) = delete;
+
+    const glyph_bitmap& get(char32_t c) {
+        auto it = glyphs_.find(c);
+        if (it != glyphs_.end()) {
+            return it->second;
+        }
+        return glyphs_.emplace(c, render(c)).first->second;
+    }
+
+  private:
+    glyph_bitmap render(char32_t c) {
+        glyph_bitmap g;
+        if (face_ == nullptr || FT_Load_Char(face_, c, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) {
+            return box(c);
+        }
+        const FT_GlyphSlot slot = face_->glyph;
+        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        if (g.advance <= 0) {
+            g.advance = c < 0x20 ? 0 : cell_height / 2;
+        }
+        if (g.advance > 4 * cell_height) {
+            g.advance = 4 * cell_height;
+        }
+        g.ink.assign(static_cast<std::size_t>(g.advance) * cell_height, 0);
+        const FT_Bitmap& bitmap = slot->bitmap;
+        if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
+            return g;
+        }
+        const int top = baseline_ - slot->bitmap_top;
+        const int left = slot->bitmap_left;
+        for (unsigned row = 0; row < bitmap.rows; ++row) {
+            const int y = top + static_cast<int>(row);
+            if (y < 0 || y >= cell_height) {
+                continue;
+            }
+            const unsigned char* line = bitmap.buffer + static_cast<long>(row) * bitmap.pitch;
+            for (unsigned col = 0; col < bitmap.width; ++col) {
+                const int x = left + static_cast<int>(col);
+                if (x < 0 || x >= g.advance) {
+                    continue;
+                }
+                const bool on = bitmap.pixel_mode == FT_PIXEL_MODE_MONO
+                                    ? ((line[col / 8] >> (7 - col % 8)) & 1) != 0
+                                    : line[col] >= 128;
+                if (on) {
+                    g.ink[static_cast<std::size_t>(y) * g.advance + x] = 1;
+                }
+            }
+        }
+        return g;
+    }
+
+    // Without the font: an outlined box per visible character, so text still takes its cells.
+    static glyph_bitmap box(char32_t c) {
+        glyph_bitmap g;
+        g.advance = c < 0x20 ? 0 : cell_height / 2;
+        g.ink.assign(static_cast<std::size_t>(g.advance) * cell_height, 0);
+        if (c <= 0x20) {
+            return g;
+        }
+        for (int y = 3; y < cell_height - 2; ++y) {
+            for (int x = 1; x < g.advance - 1; ++x) {
+                if (y == 3 || y == cell_height - 3 || x == 1 || x == g.advance - 2) {
+                    g.ink[static_cast<std::size_t>(y) * g.advance + x] = 1;
+                }
+            }
+        }
+        return g;
+    }
+
+    FT_Library library_ = nullptr;
+    FT_Face face_ = nullptr;
+    int baseline_ = cell_height - 3;
+    std::unordered_map<char32_t, glyph_bitmap> glyphs_;
+};
+
+} // namespace
+
+int text_cell_height() {
+    return cell_height;
+}
+
+const glyph_bitmap& glyph_for(char32_t code_point) {
+    static glyph_cache cache;
+    return cache.get(code_point);
+}
+
+} // namespace vorla::platform
