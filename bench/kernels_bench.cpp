@@ -2,6 +2,7 @@
 #include "display/coloring.h"
 #include "reference/reference_kernel.h"
 #include "solver/fdtd.h"
+#include "solver/simd_path.h"
 #include "solver/sources.h"
 #include "state/simulation_state.h"
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -99,9 +101,46 @@ void BM_color_and_copy_shipped(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_advance_field_straightforward)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_advance_field_shipped)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_color_and_copy_straightforward)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_color_and_copy_shipped)->Unit(benchmark::kMillisecond);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::RegisterBenchmark("advance_field/straightforward", BM_advance_field_straightforward)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("advance_field/shipped", BM_advance_field_shipped)
+        ->Unit(benchmark::kMillisecond);
+    const simd_path best = best_simd_path();
+    for (const simd_path path :
+         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
+        if (!simd_path_supported(path)) {
+            continue;
+        }
+        const std::string name = std::string("advance_field/") + simd_path_name(path);
+        benchmark::RegisterBenchmark(name.c_str(), [path, best](benchmark::State& state) {
+            force_simd_path(path);
+            BM_advance_field_shipped(state);
+            force_simd_path(best);
+        })->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("color_and_copy/straightforward",
+                                 BM_color_and_copy_straightforward)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("color_and_copy/shipped", BM_color_and_copy_shipped)
+        ->Unit(benchmark::kMillisecond);
+    for (const simd_path path :
+         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
+        if (!simd_path_supported(path)) {
+            continue;
+        }
+        const std::string name = std::string("color_and_copy/") + simd_path_name(path);
+        benchmark::RegisterBenchmark(name.c_str(), [path, best](benchmark::State& state) {
+            force_simd_path(path);
+            BM_color_and_copy_shipped(state);
+            force_simd_path(best);
+        })->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

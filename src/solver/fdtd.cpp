@@ -1,9 +1,30 @@
 #include "solver/fdtd.h"
 
+#include "solver/fdtd_kernels.h"
+#include "solver/simd_path.h"
 #include "solver/sources.h"
 #include "state/simulation_state.h"
 
+#include <cstring>
+
+static_assert(fdtd_kernel::stride == grid_height);
+static_assert(fdtd_kernel::first_x == field_origin_x && fdtd_kernel::last_x == region_last_x);
+static_assert(fdtd_kernel::first_y == field_origin_y && fdtd_kernel::last_y == region_last_y);
+
 namespace {
+
+// The mask product of every face as a double, kept beside a copy of the mask it came from.
+// Wall tools, Del and the bitmap import write medium_mask directly, so the copy is compared
+// before every run of steps and the products are rebuilt when anything differs.
+// The two product grids start 1 KiB and 3 KiB past a page boundary, so that they do not
+// share first-level cache sets with the same cells of the state's grids.
+constexpr int factor_cells = grid_width * grid_height;
+alignas(4096) double factor_storage[2 * factor_cells + 1024];
+using factor_grid = double[grid_width][grid_height];
+factor_grid& face_factor_x = *reinterpret_cast<factor_grid*>(factor_storage + 128);
+factor_grid& face_factor_y = *reinterpret_cast<factor_grid*>(factor_storage + factor_cells + 384);
+int32_t mask_seen[grid_width][grid_height];
+bool face_factors_ready = false;
 
 // Mask product of a face: the two cells' mask values multiplied as 32-bit integers, then
 // taken as a double (1.0 between two medium cells, 0.0 at a wall).
@@ -12,56 +33,119 @@ double face_factor(int32_t a, int32_t b) {
     return static_cast<double>(product);
 }
 
+constexpr std::size_t region_column_bytes = sizeof(int32_t) * (region_last_y - field_origin_y + 1);
+
+bool mask_unchanged() {
+    const auto& mask = simulation_state.medium_mask;
+    for (int x = field_origin_x; x <= region_last_x; ++x) {
+        if (std::memcmp(&mask[x][field_origin_y], &mask_seen[x][field_origin_y],
+                        region_column_bytes) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void refresh_face_factors() {
+    if (face_factors_ready && mask_unchanged()) {
+        return;
+    }
+    const auto& mask = simulation_state.medium_mask;
+    for (int x = field_origin_x; x <= region_last_x; ++x) {
+        std::memcpy(&mask_seen[x][field_origin_y], &mask[x][field_origin_y], region_column_bytes);
+        for (int y = field_origin_y; y <= region_last_y; ++y) {
+            face_factor_x[x][y] = x < region_last_x ? face_factor(mask[x][y], mask[x + 1][y]) : 0.0;
+            face_factor_y[x][y] = y < region_last_y ? face_factor(mask[x][y], mask[x][y + 1]) : 0.0;
+        }
+    }
+    face_factors_ready = true;
+}
+
+bool inside_region(point p) {
+    return p.x >= field_origin_x && p.x <= region_last_x && p.y >= field_origin_y &&
+           p.y <= region_last_y;
+}
+
+void run_kernel(const fdtd_kernel::wavefront_job& job) {
+    switch (active_simd_path()) {
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+    case simd_path::avx512:
+        fdtd_kernel::run_wavefront_avx512(job);
+        return;
+    case simd_path::avx2:
+        fdtd_kernel::run_wavefront_avx2(job);
+        return;
+    case simd_path::sse2:
+        fdtd_kernel::run_wavefront_sse2(job);
+        return;
+#endif
+    default:
+        fdtd_kernel::run_wavefront_portable(job);
+        return;
+    }
+}
+
+// Up to eight steps in one wavefront; the sine samples go in as each step passes the source.
+void run_steps(double pi, int count) {
+    auto& s = simulation_state;
+    refresh_face_factors();
+    while (count > 0) {
+        const int steps = count < fdtd_kernel::max_steps ? count : fdtd_kernel::max_steps;
+        fdtd_kernel::wavefront_job job{};
+        job.pressure = &s.pressure[0][0];
+        job.velocity_x = &s.velocity_x[0][0];
+        job.velocity_y = &s.velocity_y[0][0];
+        job.factor_x = &face_factor_x[0][0];
+        job.factor_y = &face_factor_y[0][0];
+        job.steps = steps;
+        job.band_rows = 64;
+        job.sine_x = -1;
+        job.sine_y = -1;
+        const bool sine = sine_source_active();
+        int32_t step = s.time_step;
+        for (int k = 0; k < steps; ++k) {
+            job.sine_samples[k] = sine ? sine_source_sample(pi, step) : 0.0;
+            step = wrapping_increment(step);
+        }
+        if (sine && inside_region(s.source_pos)) {
+            job.sine_x = s.source_pos.x;
+            job.sine_y = s.source_pos.y;
+        }
+        run_kernel(job);
+        if (sine && !inside_region(s.source_pos)) {
+            // A cell no step reads: its samples can simply follow one another.
+            double& cell = s.pressure[s.source_pos.x][s.source_pos.y];
+            for (int k = 0; k < steps; ++k) {
+                cell = cell + job.sine_samples[k];
+            }
+        }
+        s.time_step = step;
+        count -= steps;
+    }
+}
+
 } // namespace
 
 // vx[x][y] -= (0.5 (p[x+1][y] - p[x][y])) m[x][y] m[x+1][y]; vx[127] = -p[128], vx[896] = p[896]
 // vy[x][y] -= (0.5 (p[x][y+1] - p[x][y])) m[x][y] m[x][y+1]; vy[145] = -p[146], vy[722] = p[722]
 // p[x][y]  -= 0.5 ((vx[x][y] - vx[x-1][y]) + (vy[x][y] - vy[x][y-1]))
+// then the sine sample, then time_step + 1. The kernels fuse the three sweeps; see
+// fdtd_wavefront.inl.
 void fdtd_step(double pi) {
-    auto& s = simulation_state;
-    const double c = update_coefficient;
-    for (int x = field_origin_x; x <= field_last_x; ++x) {
-        for (int y = field_origin_y; y <= region_last_y; ++y) {
-            s.velocity_x[x][y] =
-                s.velocity_x[x][y] - (c * (s.pressure[x + 1][y] - s.pressure[x][y])) *
-                                         face_factor(s.medium_mask[x][y], s.medium_mask[x + 1][y]);
-        }
-    }
-    for (int y = field_origin_y; y <= region_last_y; ++y) {
-        s.velocity_x[field_origin_x - 1][y] = -s.pressure[field_origin_x][y];
-        s.velocity_x[region_last_x][y] = s.pressure[region_last_x][y];
-    }
-    for (int x = field_origin_x; x <= region_last_x; ++x) {
-        for (int y = field_origin_y; y <= field_last_y; ++y) {
-            s.velocity_y[x][y] =
-                s.velocity_y[x][y] - (c * (s.pressure[x][y + 1] - s.pressure[x][y])) *
-                                         face_factor(s.medium_mask[x][y], s.medium_mask[x][y + 1]);
-        }
-    }
-    for (int x = field_origin_x; x <= region_last_x; ++x) {
-        s.velocity_y[x][field_origin_y - 1] = -s.pressure[x][field_origin_y];
-        s.velocity_y[x][region_last_y] = s.pressure[x][region_last_y];
-    }
-    for (int x = field_origin_x; x <= region_last_x; ++x) {
-        for (int y = field_origin_y; y <= region_last_y; ++y) {
-            s.pressure[x][y] =
-                s.pressure[x][y] - c * ((s.velocity_x[x][y] - s.velocity_x[x - 1][y]) +
-                                        (s.velocity_y[x][y] - s.velocity_y[x][y - 1]));
-        }
-    }
-    inject_sine_source(pi);
-    s.time_step = wrapping_increment(s.time_step);
+    run_steps(pi, 1);
 }
 
 solver_ticks advance_field(double pi, tick_clock clock, const step_observer* observer) {
     auto& s = simulation_state;
     solver_ticks ticks{};
     ticks.start = clock != nullptr ? clock() : 0;
-    for (int step = 1; step <= s.steps_per_frame; ++step) {
-        fdtd_step(pi);
-        if (observer != nullptr && observer->after_step != nullptr) {
+    if (observer != nullptr && observer->after_step != nullptr) {
+        for (int step = 1; step <= s.steps_per_frame; ++step) {
+            run_steps(pi, 1);
             observer->after_step(observer->context);
         }
+    } else if (s.steps_per_frame > 0) {
+        run_steps(pi, s.steps_per_frame);
     }
     ticks.end = clock != nullptr ? clock() : 0;
     return ticks;

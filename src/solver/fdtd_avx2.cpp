@@ -1,0 +1,43 @@
+// AVX2 kernel: four cells per instruction. Built with -mavx2 (and no FMA).
+#include "solver/fdtd_kernels.h"
+
+#include <immintrin.h>
+
+namespace {
+struct avx2_ops {
+    using reg = __m256d;
+    static constexpr int width = 4;
+    static reg load(const double* p) {
+        return _mm256_load_pd(p);
+    }
+    static reg loadu(const double* p) {
+        return _mm256_loadu_pd(p);
+    }
+    static void store(double* p, reg v) {
+        _mm256_store_pd(p, v);
+    }
+    static reg set1(double v) {
+        return _mm256_set1_pd(v);
+    }
+    static reg sub(reg a, reg b) {
+        return _mm256_sub_pd(a, b);
+    }
+    static reg mul(reg a, reg b) {
+        return _mm256_mul_pd(a, b);
+    }
+    static reg add(reg a, reg b) {
+        return _mm256_add_pd(a, b);
+    }
+    // [prev3, cur0, cur1, cur2]
+    static reg carry(reg prev, reg cur) {
+        const reg straddle = _mm256_permute2f128_pd(prev, cur, 0x21); // prev2 prev3 cur0 cur1
+        return _mm256_shuffle_pd(straddle, cur, 0x5);
+    }
+};
+} // namespace
+
+#include "solver/fdtd_wavefront.inl"
+
+void fdtd_kernel::run_wavefront_avx2(const wavefront_job& job) {
+    wavefront<avx2_ops>::run(job);
+}

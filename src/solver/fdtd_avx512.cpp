@@ -1,0 +1,43 @@
+// AVX-512 kernel: eight cells per instruction, one cache line. Built with -mavx512f.
+#include "solver/fdtd_kernels.h"
+
+#include <immintrin.h>
+
+namespace {
+struct avx512_ops {
+    using reg = __m512d;
+    static constexpr int width = 8;
+    static reg load(const double* p) {
+        return _mm512_load_pd(p);
+    }
+    static reg loadu(const double* p) {
+        return _mm512_loadu_pd(p);
+    }
+    static void store(double* p, reg v) {
+        _mm512_store_pd(p, v);
+    }
+    static reg set1(double v) {
+        return _mm512_set1_pd(v);
+    }
+    static reg sub(reg a, reg b) {
+        return _mm512_sub_pd(a, b);
+    }
+    static reg mul(reg a, reg b) {
+        return _mm512_mul_pd(a, b);
+    }
+    static reg add(reg a, reg b) {
+        return _mm512_add_pd(a, b);
+    }
+    // [prev7, cur0 .. cur6]
+    static reg carry(reg prev, reg cur) {
+        const __m512i lanes = _mm512_set_epi64(14, 13, 12, 11, 10, 9, 8, 7);
+        return _mm512_permutex2var_pd(prev, lanes, cur);
+    }
+};
+} // namespace
+
+#include "solver/fdtd_wavefront.inl"
+
+void fdtd_kernel::run_wavefront_avx512(const wavefront_job& job) {
+    wavefront<avx512_ops>::run(job);
+}

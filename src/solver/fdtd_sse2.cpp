@@ -1,0 +1,42 @@
+// SSE2 kernel: two cells per instruction.
+#include "solver/fdtd_kernels.h"
+
+#include <emmintrin.h>
+
+namespace {
+struct sse2_ops {
+    using reg = __m128d;
+    static constexpr int width = 2;
+    static reg load(const double* p) {
+        return _mm_load_pd(p);
+    }
+    static reg loadu(const double* p) {
+        return _mm_loadu_pd(p);
+    }
+    static void store(double* p, reg v) {
+        _mm_store_pd(p, v);
+    }
+    static reg set1(double v) {
+        return _mm_set1_pd(v);
+    }
+    static reg sub(reg a, reg b) {
+        return _mm_sub_pd(a, b);
+    }
+    static reg mul(reg a, reg b) {
+        return _mm_mul_pd(a, b);
+    }
+    static reg add(reg a, reg b) {
+        return _mm_add_pd(a, b);
+    }
+    // [prev1, cur0]
+    static reg carry(reg prev, reg cur) {
+        return _mm_shuffle_pd(prev, cur, 1);
+    }
+};
+} // namespace
+
+#include "solver/fdtd_wavefront.inl"
+
+void fdtd_kernel::run_wavefront_sse2(const wavefront_job& job) {
+    wavefront<sse2_ops>::run(job);
+}
