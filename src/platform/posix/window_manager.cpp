@@ -104,7 +104,10 @@ int modal_depth = 0;
 unsigned buttons_down = 0; // MK_ flags of the buttons held, as the layer has seen them
 last_press_record last_press;
 ATOM next_atom = 0xC000;
-std::map<unsigned, wchar_t> key_characters; // character of each key held, for TranslateMessage
+// The characters of the queued key presses, in queue order, and of the press last taken
+// from the queue: what TranslateMessage turns into WM_CHAR.
+std::deque<wchar_t> queued_key_characters;
+std::pair<WPARAM, wchar_t> taken_key_character{0, 0};
 
 std::uintptr_t value_of(HWND window) {
     return reinterpret_cast<std::uintptr_t>(window);
@@ -208,6 +211,10 @@ bool peek_message(MSG* out, HWND window, UINT filter_min, UINT filter_max, bool 
     }
     if (auto msg = take_first(q.input, window, filter_min, filter_max, remove)) {
         *out = *msg;
+        if (remove && msg->message == WM_KEYDOWN && !queued_key_characters.empty()) {
+            taken_key_character = {msg->wParam, queued_key_characters.front()};
+            queued_key_characters.pop_front();
+        }
         return true;
     }
     if (q.quit_posted) {
@@ -408,17 +415,12 @@ void deliver_key(const input_event& e) {
         if (e.auto_repeat) {
             flags |= LPARAM{1} << 30;
         }
-        if (e.character != 0) {
-            key_characters[e.virtual_key] = e.character;
-        } else {
-            key_characters.erase(e.virtual_key);
-        }
+        queued_key_characters.push_back(e.character);
         queue_input(make_message(hwnd_of(e.window), WM_KEYDOWN, e.virtual_key, flags));
     } else {
         if (e.auto_repeat) {
             return; // a held key acts once, on its real release
         }
-        key_characters.erase(e.virtual_key);
         const LPARAM flags = static_cast<LPARAM>(1u | (scan << 16) | (1u << 30) | (1u << 31));
         queue_input(make_message(hwnd_of(e.window), WM_KEYUP, e.virtual_key, flags));
     }
@@ -762,6 +764,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
     };
     drop(queue().posted);
     drop(queue().input);
+    queued_key_characters.clear();
     if (last_press.window == id) {
         last_press.valid = false;
     }
@@ -909,11 +912,11 @@ BOOL WINAPI TranslateMessage(const MSG* message) {
     if (message == nullptr || message->message != WM_KEYDOWN) {
         return FALSE;
     }
-    auto it = key_characters.find(static_cast<unsigned>(message->wParam));
-    if (it == key_characters.end()) {
+    if (taken_key_character.first != message->wParam || taken_key_character.second == 0) {
         return FALSE;
     }
-    PostMessageW(message->hwnd, WM_CHAR, static_cast<WPARAM>(it->second), message->lParam);
+    PostMessageW(message->hwnd, WM_CHAR, static_cast<WPARAM>(taken_key_character.second),
+                 message->lParam);
     return TRUE;
 }
 
