@@ -1,5 +1,7 @@
 #include "display/coloring.h"
 
+#include "display/coloring_kernels.h"
+#include "solver/simd_path.h"
 #include "state/simulation_state.h"
 
 #include <cmath>
@@ -30,18 +32,77 @@ uint32_t pressure_color(double p, uint32_t previous) {
     return previous; // not a number
 }
 
+namespace {
+color_function color_override = nullptr;
+} // namespace
+
+void set_color_function_override(color_function color) {
+    color_override = color;
+}
+
+namespace {
+
+void color_column_portable(const double* pressure, const int32_t* mask, int32_t* color) {
+    for (int y = field_origin_y; y <= region_last_y; ++y) {
+        if (mask[y] == 1) {
+            color[y] = static_cast<int32_t>(pressure_color(pressure[y], static_cast<uint32_t>(color[y])));
+        } else if (mask[y] == 0) {
+            color[y] = 0;
+        }
+    }
+}
+
+void copy_frame_portable(const int32_t* color, uint32_t* frame) {
+    for (int x = field_origin_x; x <= field_last_x; ++x) {
+        for (int y = field_origin_y; y <= field_last_y; ++y) {
+            frame[(field_last_y - y) * frame_width + (x - field_origin_x)] =
+                static_cast<uint32_t>(color[x * grid_height + y]);
+        }
+    }
+}
+
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+#define VORLA_X86_KERNELS 1
+#endif
+
+coloring_kernel::column_function column_kernel() {
+    switch (active_simd_path()) {
+#ifdef VORLA_X86_KERNELS
+    case simd_path::avx512:
+        return coloring_kernel::color_column_avx512;
+    case simd_path::avx2:
+        return coloring_kernel::color_column_avx2;
+    case simd_path::sse2:
+        return coloring_kernel::color_column_sse2;
+#endif
+    default:
+        return color_column_portable;
+    }
+}
+
+coloring_kernel::copy_function copy_kernel() {
+    switch (active_simd_path()) {
+#ifdef VORLA_X86_KERNELS
+    case simd_path::avx512:
+    case simd_path::avx2:
+        return coloring_kernel::copy_frame_avx2;
+    case simd_path::sse2:
+        return coloring_kernel::copy_frame_sse2;
+#endif
+    default:
+        return copy_frame_portable;
+    }
+}
+
+} // namespace
+
+// Medium cells from their pressure, walls black, a NaN pressure keeps the old colour; over
+// x 128..895, y 146..722.
 void color_field() {
     auto& s = simulation_state;
+    const coloring_kernel::column_function color_column = column_kernel();
     for (int x = field_origin_x; x <= field_last_x; ++x) {
-        for (int y = field_origin_y; y <= region_last_y; ++y) {
-            if (s.medium_mask[x][y] == 1) {
-                const auto previous = static_cast<uint32_t>(s.cell_color[x][y]);
-                s.cell_color[x][y] =
-                    static_cast<int32_t>(pressure_color(s.pressure[x][y], previous));
-            } else if (s.medium_mask[x][y] == 0) {
-                s.cell_color[x][y] = 0;
-            }
-        }
+        color_column(s.pressure[x], s.medium_mask[x], s.cell_color[x]);
     }
 }
 
@@ -50,11 +111,5 @@ void copy_frame(uint32_t* frame) {
     if (frame == nullptr) {
         return;
     }
-    const auto& s = simulation_state;
-    for (int x = field_origin_x; x <= field_last_x; ++x) {
-        for (int y = field_origin_y; y <= field_last_y; ++y) {
-            frame[(field_last_y - y) * frame_width + (x - field_origin_x)] =
-                static_cast<uint32_t>(s.cell_color[x][y]);
-        }
-    }
+    copy_kernel()(&simulation_state.cell_color[0][0], frame);
 }

@@ -16,5 +16,10 @@ uint32_t pressure_color(double p, uint32_t previous);
 // Writes cell_color for x 128..895, y 146..722.
 void color_field();
 
+// Makes color_field run this instead (the straightforward loops, for whole-session
+// comparisons); null restores the shipped colouring.
+using color_function = void (*)();
+void set_color_function_override(color_function color);
+
 // Copies cell_color of the field window into frame (768 x 576, bottom row first).
 void copy_frame(uint32_t* frame);

@@ -135,14 +135,37 @@ void fdtd_step(double pi) {
     run_steps(pi, 1);
 }
 
+namespace {
+const step_observer* watching_observer = nullptr;
+step_function step_override = nullptr;
+} // namespace
+
+void set_step_observer(const step_observer* observer) {
+    watching_observer = observer;
+}
+
+void set_step_function_override(step_function step) {
+    step_override = step;
+}
+
 solver_ticks advance_field(double pi, tick_clock clock, const step_observer* observer) {
     auto& s = simulation_state;
+    if (observer == nullptr) {
+        observer = watching_observer;
+    }
+    const bool watched = observer != nullptr && observer->after_step != nullptr;
     solver_ticks ticks{};
     ticks.start = clock != nullptr ? clock() : 0;
-    if (observer != nullptr && observer->after_step != nullptr) {
+    if (watched || step_override != nullptr) {
         for (int step = 1; step <= s.steps_per_frame; ++step) {
-            run_steps(pi, 1);
-            observer->after_step(observer->context);
+            if (step_override != nullptr) {
+                step_override(pi);
+            } else {
+                run_steps(pi, 1);
+            }
+            if (watched) {
+                observer->after_step(observer->context);
+            }
         }
     } else if (s.steps_per_frame > 0) {
         run_steps(pi, s.steps_per_frame);

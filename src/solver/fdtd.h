@@ -27,3 +27,12 @@ solver_ticks advance_field(double pi, tick_clock clock, const step_observer* obs
 
 // One time step: the seven phases, in order.
 void fdtd_step(double pi);
+
+// Watches every step of every later advance_field that is given no observer of its own
+// (vorla-replay's probes); null stops watching.
+void set_step_observer(const step_observer* observer);
+
+// Runs every later advance_field step by step through this function instead of the shipped
+// kernel, so whole sessions can be replayed on the straightforward loops; null restores it.
+using step_function = void (*)(double pi);
+void set_step_function_override(step_function step);

@@ -1,0 +1,56 @@
+// vorla-replay: runs a scripted session of Vorla with no display, reproducible to the bit.
+#include "replay_script.h"
+#include "replay_session.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    replay_options options;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::fputs(replay_usage(), stdout);
+            return 0;
+        }
+        if (args[i] == "--frames") {
+            if (i + 1 >= args.size()) {
+                std::fputs("vorla-replay: --frames needs a folder\n", stderr);
+                return 2;
+            }
+            options.frames_dir = args[++i];
+        } else if (args[i].rfind("--frames=", 0) == 0) {
+            options.frames_dir = args[i].substr(9);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) {
+        std::fputs(replay_usage(), stderr);
+        return 2;
+    }
+    options.out_dir = positional[1];
+
+    replay_script script;
+    try {
+        script = load_replay_script(positional[0]);
+    } catch (const replay_script_error& e) {
+        std::fprintf(stderr, "vorla-replay: %s\n", e.message.c_str());
+        return 2;
+    }
+
+    try {
+        const replay_result result = run_replay(script, options);
+        for (const auto& line : result.grid_lines) {
+            std::printf("%s\n", line.c_str());
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vorla-replay: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

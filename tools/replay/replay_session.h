@@ -1,0 +1,22 @@
+// Runs a parsed script against the real window procedure on the headless backend and
+// writes what the session leaves behind.
+#pragma once
+
+#include "replay_script.h"
+
+#include <string>
+
+struct replay_options {
+    std::string out_dir;
+    std::string frames_dir; // empty: no frames
+};
+
+struct replay_result {
+    bool closed = false;
+    int frames_written = 0;
+    std::vector<std::string> grid_lines; // "SHA256  name", one per grid file
+};
+
+// Runs the whole session from a fresh start; throws std::runtime_error when an output file
+// cannot be written.
+replay_result run_replay(const replay_script& script, const replay_options& options);
