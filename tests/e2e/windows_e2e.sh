@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# End-to-end check of the Windows program under Wine: started in a fresh folder, clicked,
+# dragged and typed at with xdotool, and judged from screenshots and from "test.txt".
+# Usage: windows_e2e.sh VORLA_EXE OUTPUT_FOLDER   (inside an X server, WINEPREFIX ready)
+set -euo pipefail
+
+exe=$(realpath "$1")
+out=$(realpath -m "$2")
+rm -rf "$out"
+mkdir -p "$out/run1" "$out/run2"
+shots="$out"
+step=0
+vorla_pid=
+
+log() { echo "e2e: $*"; }
+fail() {
+    echo "e2e: FAILED: $*" >&2
+    shot failure || true
+    [ -n "$vorla_pid" ] && kill "$vorla_pid" 2>/dev/null || true
+    exit 1
+}
+shot() {
+    step=$((step + 1))
+    local file
+    file=$(printf '%s/%02d-%s.png' "$shots" "$step" "$1")
+    import -window root "$file"
+    last_shot=$file
+}
+
+# Polls for a visible window whose name matches; prints its id.
+wait_window() {
+    local pattern=$1 seconds=${2:-30} id
+    for ((i = 0; i < seconds * 10; i++)); do
+        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+wait_gone() {
+    local pattern=$1 seconds=${2:-30}
+    for ((i = 0; i < seconds * 10; i++)); do
+        xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for the Wine process of Vorla to end; its exit code goes to exit_code.
+wait_exit() {
+    local seconds=${1:-30}
+    for ((i = 0; i < seconds * 10; i++)); do
+        if ! kill -0 "$vorla_pid" 2>/dev/null; then
+            exit_code=0
+            wait "$vorla_pid" || exit_code=$?
+            vorla_pid=
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Number of pixels of the last screenshot, in a client rectangle, for which the ImageMagick
+# expression on r, g, b (0..1) holds.
+count_pixels() {
+    local x=$1 y=$2 w=$3 h=$4 expr=$5
+    convert "$last_shot" -crop "${w}x${h}+$((ox + x))+$((oy + y))" +repage -fx "$expr" \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Client x where the dark text of a client rectangle of the last screenshot ends.
+text_end() {
+    local x=$1 y=$2 w=$3 h=$4 box
+    box=$(convert "$last_shot" -crop "${w}x${h}+$((ox + x))+$((oy + y))" +repage -fx "$is_dark" -format '%@' info:)
+    [[ $box =~ ^([0-9]+)x[0-9]+\+([0-9]+)\+ ]] || fail "no text in row at y $y ($box)"
+    echo $((x + BASH_REMATCH[2] + BASH_REMATCH[1]))
+}
+
+is_black='r<0.02 && g<0.02 && b<0.02'
+is_dark='r<0.5 && g<0.5 && b<0.5' # text, smoothed or not
+is_pure_red='r>0.98 && g<0.02 && b<0.02'
+is_pressure_red='r>0.98 && g<0.85 && b<0.85 && abs(g-b)<0.02'
+is_blue='r<0.02 && g<0.02 && b>0.98'
+
+# Finds the client area's origin on screen from the tool line: its first cell is blue and
+# starts at client (10, 100).
+locate_client() {
+    local box
+    box=$(convert "$last_shot" -fx "$is_blue" -format '%@' info:)
+    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "no tool line found ($box)"
+    local w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]}
+    ox=$((BASH_REMATCH[3] - 10))
+    oy=$((BASH_REMATCH[4] - 100))
+    log "tool line box ${w}x${h}, client origin at ($ox, $oy)"
+    # Only the character cells are filled: one line of the default font, within its row.
+    [ "$h" -ge 10 ] && [ "$h" -le 18 ] || fail "tool line should be one row high, found $h"
+    [ "$w" -gt 300 ] || fail "tool line too short: $w"
+}
+
+move_to() { xdotool mousemove "$((ox + $1))" "$((oy + $2))"; }
+
+start_vorla() {
+    local folder=$1
+    (cd "$folder" && exec wine "$exe") &
+    vorla_pid=$!
+    main_id=$(wait_window '^Realtime Vorla$' 60) || fail "the main window did not appear"
+    # No window manager runs here to give the new window the keyboard.
+    xdotool windowfocus "$main_id" 2>/dev/null || true
+    sleep 1
+}
+
+# A 100 x 50 bottom-up 24-bit bitmap: white, one black column at x 50, one yellow pixel.
+convert -size 100x50 xc:white -fill black -draw 'line 50,0 50,49' -fill yellow -draw 'point 10,20' \
+    -type TrueColor BMP3:"$out/run1/small.bmp"
+bitmap_windows_path="Z:$(echo "$out/run1/small.bmp" | tr / '\\')"
+
+# ---- First run: the whole tour, then close.
+log "run 1 in $out/run1"
+start_vorla "$out/run1"
+shot start
+locate_client
+[ -f "$out/run1/test.txt" ] || fail "test.txt was not created"
+[ ! -s "$out/run1/test.txt" ] || fail "test.txt is not empty at start"
+
+help_black=$(count_pixels 610 10 380 108 "$is_dark")
+tool_blue=$(count_pixels 10 100 400 18 "$is_blue")
+log "help lines: $help_black black pixels; tool line: $tool_blue blue pixels"
+[ "$help_black" -gt 800 ] || fail "help lines not drawn"
+[ "$tool_blue" -gt 2000 ] || fail "tool line not drawn"
+[ "$(count_pixels 10 64 600 18 "$is_pure_red")" -eq 0 ] || fail "timing line drawn before any source"
+
+# Right click in the field: a pulse spreads from the point, the timing line appears. Space
+# right after it holds the ring close to the point for the screenshot.
+move_to 500 400
+xdotool click 3
+xdotool key space
+sleep 0.5
+shot right-click
+red=$(count_pixels 350 250 300 300 "$is_pressure_red")
+timing=$(count_pixels 10 64 600 18 "$is_pure_red")
+log "around the click: $red red pixels; timing line: $timing red pixels"
+[ "$red" -gt 200 ] || fail "no red pressure around the right click"
+[ "$timing" -gt 1000 ] || fail "timing line missing"
+
+xdotool key space
+sleep 0.5
+
+# Free-hand line with the left button: black walls once the field is drawn again.
+move_to 300 250
+xdotool mousedown 1
+for x in 320 340 360 380 400 420; do
+    move_to "$x" 250
+    sleep 0.15
+done
+sleep 0.3
+shot dragging
+xdotool mouseup 1
+sleep 1.5
+shot walls
+walls=$(count_pixels 305 250 110 2 "$is_black")
+log "wall pixels along the stroke: $walls of 220"
+[ "$walls" -ge 200 ] || fail "the stroke did not become black walls"
+
+# Pause so that the judged line stays on the panel, then S and a mouse move open the dialog.
+xdotool key space
+sleep 0.3
+shot paused
+time_step_end=$(text_end 10 46 500 18)
+xdotool key s
+move_to 520 420
+move_to 530 430
+dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear"
+sleep 1
+shot open-dialog
+xdotool windowfocus "$dialog" 2>/dev/null || true
+xdotool type --delay 10 "$bitmap_windows_path"
+sleep 0.3
+shot path-typed
+xdotool key Return
+wait_gone 'ファイルを開く' 30 || fail "the open dialog did not close"
+for ((i = 0; i < 100; i++)); do
+    grep -q '( 100, 50)' "$out/run1/test.txt" && break
+    sleep 0.1
+done
+sleep 0.5
+shot imported
+# A text-mode stream on Windows ends the line with CR LF.
+[ "$(tr -d '\r' <"$out/run1/test.txt")" = "( 100, 50)" ] || fail "test.txt should hold ( 100, 50): $(od -c "$out/run1/test.txt")"
+judged_red=$(count_pixels 10 46 500 18 "$is_pure_red")
+judged_end=$(text_end 10 46 500 18)
+yellow=$(count_pixels 138 166 1 1 'r>0.98 && g>0.98 && b<0.02')
+log "row 3: text up to x $judged_end (time-step line: $time_step_end), $judged_red red pixels;" \
+    "yellow source pixel: $yellow"
+# The judged line is black on white over the red wait line, and longer than the time-step line.
+[ "$judged_red" -eq 0 ] && [ "$judged_end" -gt $((time_step_end + 60)) ] || fail "judged line not on the panel"
+[ "$yellow" -eq 1 ] || fail "the bitmap is not shown at (128, 146)"
+
+# Closing the window ends the process with code 0.
+xdotool key alt+F4
+wait_exit 30 || fail "Vorla did not end after closing its window"
+log "run 1 exit code $exit_code"
+[ "$exit_code" -eq 0 ] || fail "exit code $exit_code after closing the window"
+
+# ---- Second run: a file that is not a bitmap gets the warning and the program goes on; then
+# cancelling the dialog shows the error box and the program ends.
+log "run 2 in $out/run2"
+echo "not a bitmap" >"$out/run2/notes.bmp"
+start_vorla "$out/run2"
+shot second-start
+locate_client
+xdotool key s
+move_to 520 420
+move_to 530 430
+dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear (run 2)"
+sleep 1
+xdotool windowfocus "$dialog" 2>/dev/null || true
+xdotool type --delay 10 "Z:$(echo "$out/run2/notes.bmp" | tr / '\\')"
+xdotool key Return
+wait_window '^エラー$' 30 >/dev/null || fail "no warning box for a file that is not a bitmap"
+sleep 1
+shot load-warning
+xdotool key Return
+wait_gone '^エラー$' 30 || fail "the warning box did not close"
+kill -0 "$vorla_pid" 2>/dev/null || fail "Vorla ended after the load warning"
+[ ! -s "$out/run2/test.txt" ] || fail "a failed load wrote to test.txt"
+
+xdotool key s
+move_to 520 420
+move_to 530 430
+dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear (run 2)"
+sleep 1
+xdotool windowfocus "$dialog" 2>/dev/null || true
+xdotool key Escape
+wait_window '^エラー$' 30 >/dev/null || fail "no error message box after cancelling"
+sleep 1
+shot cancel-message
+xdotool key Return
+wait_exit 30 || fail "Vorla did not end after the cancel message"
+log "run 2 exit code $exit_code"
+[ "$exit_code" -eq 0 ] || fail "exit code $exit_code after cancelling"
+shot ended
+
+log "passed; screenshots in $shots"
