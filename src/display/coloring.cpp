@@ -45,7 +45,8 @@ namespace {
 void color_column_portable(const double* pressure, const int32_t* mask, int32_t* color) {
     for (int y = field_origin_y; y <= region_last_y; ++y) {
         if (mask[y] == 1) {
-            color[y] = static_cast<int32_t>(pressure_color(pressure[y], static_cast<uint32_t>(color[y])));
+            color[y] =
+                static_cast<int32_t>(pressure_color(pressure[y], static_cast<uint32_t>(color[y])));
         } else if (mask[y] == 0) {
             color[y] = 0;
         }

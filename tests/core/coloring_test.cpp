@@ -1,9 +1,12 @@
 #include "display/coloring.h"
+#include "reference/reference_kernel.h"
+#include "solver/simd_path.h"
 
 #include "field_fixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -85,6 +88,52 @@ TEST_F(Coloring, FrameCopyFlipsTheRows) {
         }
     }
     copy_frame(nullptr); // no frame, no copy
+}
+
+} // namespace
+
+namespace {
+
+// Every colouring and copy path against the straightforward loops, on a field full of the
+// awkward values.
+TEST(ColoringPaths, EveryPathMatchesTheStraightforwardLoops) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double specials[] = {0.0, -0.0, 0.0005,   0.001,     -0.001, 0.1,           -0.1,
+                               0.2, -0.2, 0.19999,  1e9,       -1e9,   inf,           -inf,
+                               nan, -nan, 4.9e-324, -4.9e-324, 1e300,  255.0 / 1275.0};
+    prepare_start_state();
+    auto& s = simulation_state;
+    uint32_t r = 1;
+    for (int x = 0; x < grid_width; ++x) {
+        for (int y = 0; y < grid_height; ++y) {
+            r = r * 1664525u + 1013904223u;
+            s.pressure[x][y] = (r >> 28) < 6 ? specials[(r >> 8) % std::size(specials)]
+                                             : (static_cast<int>(r >> 12) % 4001 - 2000) * 1e-4;
+            s.medium_mask[x][y] = (r >> 4) % 7 == 0 ? 0 : ((r >> 4) % 31 == 0 ? 3 : 1);
+            s.cell_color[x][y] = static_cast<int32_t>(r & 0xFFFFFF);
+        }
+    }
+    const auto start = snapshot_state();
+    std::vector<uint32_t> expected_frame(frame_pixel_count, 1);
+    reference_color_field();
+    reference_copy_frame(expected_frame.data());
+    const auto expected = snapshot_state();
+
+    const simd_path best = best_simd_path();
+    for (const simd_path path :
+         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
+        if (!force_simd_path(path)) {
+            continue;
+        }
+        restore_state(*start);
+        std::vector<uint32_t> frame(frame_pixel_count, 2);
+        color_field();
+        copy_frame(frame.data());
+        EXPECT_EQ(compare_fields(*expected, s), "") << simd_path_name(path);
+        EXPECT_TRUE(frame == expected_frame) << simd_path_name(path);
+    }
+    force_simd_path(best);
 }
 
 } // namespace

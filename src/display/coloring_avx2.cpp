@@ -1,0 +1,94 @@
+// AVX2 colouring (eight cells a round) and 8 x 8 transposing frame copy. Built with -mavx2.
+#include "display/coloring_kernels.h"
+
+#include <immintrin.h>
+
+namespace {
+
+// Truncated, saturated intensity of four pressures: min(1275 |p|, 255), then toward zero.
+__m128i intensity4(__m256d p) {
+    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), p);
+    const __m256d scaled = _mm256_mul_pd(_mm256_set1_pd(1275.0), magnitude);
+    return _mm256_cvttpd_epi32(_mm256_min_pd(scaled, _mm256_set1_pd(255.0)));
+}
+
+// Four 64-bit lane masks and four more, as eight 32-bit lane masks in order.
+__m256i narrow_masks(__m256d a, __m256d b) {
+    const __m256 mixed = _mm256_shuffle_ps(_mm256_castpd_ps(a), _mm256_castpd_ps(b), 0x88);
+    return _mm256_castpd_si256(_mm256_permute4x64_pd(_mm256_castps_pd(mixed), 0xD8));
+}
+
+} // namespace
+
+void coloring_kernel::color_column_avx2(const double* pressure, const int32_t* mask,
+                                        int32_t* color) {
+    const __m256d zero = _mm256_setzero_pd();
+    int y = first_y;
+    for (; y + 8 <= first_y + color_rows; y += 8) {
+        const __m256d pa = _mm256_loadu_pd(pressure + y);
+        const __m256d pb = _mm256_loadu_pd(pressure + y + 4);
+        const __m256i c = _mm256_set_m128i(intensity4(pb), intensity4(pa));
+        const __m256i v = _mm256_sub_epi32(_mm256_set1_epi32(255), c);
+        const __m256i v8 = _mm256_slli_epi32(v, 8);
+        const __m256i positive =
+            _mm256_or_si256(_mm256_or_si256(v, v8), _mm256_set1_epi32(0xFF0000));
+        const __m256i negative =
+            _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(v, 16), v8), _mm256_set1_epi32(0xFF));
+        const __m256i is_negative =
+            narrow_masks(_mm256_cmp_pd(pa, zero, _CMP_LT_OQ), _mm256_cmp_pd(pb, zero, _CMP_LT_OQ));
+        const __m256i is_number =
+            narrow_masks(_mm256_cmp_pd(pa, pa, _CMP_ORD_Q), _mm256_cmp_pd(pb, pb, _CMP_ORD_Q));
+        const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mask + y));
+        const __m256i is_medium = _mm256_cmpeq_epi32(m, _mm256_set1_epi32(1));
+        const __m256i is_wall = _mm256_cmpeq_epi32(m, _mm256_setzero_si256());
+        const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(color + y));
+        const __m256i shade = _mm256_blendv_epi8(positive, negative, is_negative);
+        const __m256i take_shade = _mm256_and_si256(is_medium, is_number);
+        __m256i result = _mm256_blendv_epi8(old, shade, take_shade);
+        result = _mm256_andnot_si256(is_wall, result);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(color + y), result);
+    }
+    for (; y < first_y + color_rows; ++y) {
+        color_one_cell(pressure[y], mask[y], color[y]);
+    }
+}
+
+void coloring_kernel::copy_frame_avx2(const int32_t* color, uint32_t* frame) {
+    for (int row0 = 0; row0 < frame_rows; row0 += 8) {
+        // Frame rows row0..row0+7 are grid rows 721-row0 down to 714-row0.
+        const int y0 = first_y + frame_rows - 8 - row0;
+        for (int col0 = 0; col0 < frame_columns; col0 += 8) {
+            const int32_t* src = color + (first_x + col0) * stride + y0;
+            __m256i r[8];
+            for (int i = 0; i < 8; ++i) {
+                r[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i * stride));
+            }
+            const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]);
+            const __m256i t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+            const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]);
+            const __m256i t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+            const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]);
+            const __m256i t5 = _mm256_unpackhi_epi32(r[4], r[5]);
+            const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]);
+            const __m256i t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+            const __m256i u0 = _mm256_unpacklo_epi64(t0, t2);
+            const __m256i u1 = _mm256_unpackhi_epi64(t0, t2);
+            const __m256i u2 = _mm256_unpacklo_epi64(t1, t3);
+            const __m256i u3 = _mm256_unpackhi_epi64(t1, t3);
+            const __m256i u4 = _mm256_unpacklo_epi64(t4, t6);
+            const __m256i u5 = _mm256_unpackhi_epi64(t4, t6);
+            const __m256i u6 = _mm256_unpacklo_epi64(t5, t7);
+            const __m256i u7 = _mm256_unpackhi_epi64(t5, t7);
+            // out[j] holds grid row y0 + j of columns col0..col0+7.
+            const __m256i out[8] = {
+                _mm256_permute2x128_si256(u0, u4, 0x20), _mm256_permute2x128_si256(u1, u5, 0x20),
+                _mm256_permute2x128_si256(u2, u6, 0x20), _mm256_permute2x128_si256(u3, u7, 0x20),
+                _mm256_permute2x128_si256(u0, u4, 0x31), _mm256_permute2x128_si256(u1, u5, 0x31),
+                _mm256_permute2x128_si256(u2, u6, 0x31), _mm256_permute2x128_si256(u3, u7, 0x31)};
+            for (int j = 0; j < 8; ++j) {
+                uint32_t* dst = frame + (row0 + 7 - j) * frame_columns + col0;
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out[j]);
+            }
+        }
+    }
+}
