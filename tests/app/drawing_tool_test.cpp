@@ -201,6 +201,21 @@ TEST_F(drawing_tool, start_point_guard_keeps_column_zero_presses_from_drawing) {
     EXPECT_EQ(pixels_of(white, 130, 300, 1, 0, 60), 60);
 }
 
+TEST_F(drawing_tool, without_the_guard_rectangle_keeps_its_end_and_ellipse_collapses) {
+    key('R');
+    send(WM_LBUTTONDOWN, MK_LBUTTON, at(0, 300));
+    send(WM_LBUTTONUP, 0, at(200, 320));
+    test_pump();
+    expect_points({0, 300}, {200, 320}, {0, 300});
+    EXPECT_EQ(walls_in(1, 290, 210, 330), 0);
+
+    key('E');
+    send(WM_MOUSEMOVE, 0, at(250, 250));
+    test_pump();
+    expect_points({0, 300}, {0, 300}, {0, 300});
+    EXPECT_EQ(walls_in(1, 290, 210, 330), 0);
+}
+
 TEST_F(drawing_tool, positions_left_of_the_window_read_as_large_numbers) {
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(200, 200));
     send(WM_MOUSEMOVE, MK_LBUTTON, at(-1, -2));

@@ -137,10 +137,19 @@ std::wstring fresh_folder() {
     }
 }
 
+// Left out of the pump: real timer ticks (tests send WM_TIMER themselves, and a 1 ms timer
+// would keep the pump going forever) and input from the real pointer and keyboard (the tests
+// are the only user; a pointer resting over the window would move the drag points).
+bool left_out(const MSG& message) {
+    return message.message == WM_QUIT || message.message == WM_TIMER ||
+           (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST) ||
+           (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST);
+}
+
 void drain_messages() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message != WM_QUIT && message.message != WM_TIMER) {
+        if (!left_out(message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -195,12 +204,10 @@ void test_stop_window() {
 }
 
 int test_pump() {
-    // Real timers keep firing; ticks are left out here (tests send WM_TIMER themselves), so
-    // the pump ends once the queue and the pending paint are done.
     int paints = 0;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT || message.message == WM_TIMER) {
+        if (left_out(message)) {
             continue;
         }
         if (message.message == WM_PAINT && message.hwnd == harness.window) {
