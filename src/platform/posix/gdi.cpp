@@ -126,6 +126,11 @@ void touched(const dc_object& dc, const RECT& area) {
     }
     if (window_object* w = find_window(reinterpret_cast<HWND>(dc.window))) {
         mark_dirty(*w, area);
+        // What a program draws outside a paint shows at once, as on Windows, even while it
+        // keeps the thread busy; a paint shows when it ends.
+        if (!dc.paint_dc) {
+            present_window(dc.window, *w);
+        }
     }
 }
 

@@ -1216,6 +1216,7 @@ BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW params) {
 
     std::optional<std::wstring> answer;
     {
+        flush_windows(); // what the program drew before asking stays visible behind the dialog
         modal_scope scope;
         answer = current_backend().open_file_dialog(request, pump_once);
     }
@@ -1281,6 +1282,7 @@ int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     }
     message_box_answer answer;
     {
+        flush_windows();
         modal_scope scope;
         answer = current_backend().message_box(request, pump_once);
     }

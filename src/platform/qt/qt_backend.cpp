@@ -60,7 +60,9 @@ class client_widget final : public QWidget {
                 line[x] = 0xFF000000u | source[x];
             }
         }
-        update(QRect(dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top));
+        // At once, not at the next turn of the event loop: the program may keep the thread
+        // busy for a while after drawing (the bitmap import's wait line).
+        repaint(QRect(dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top));
     }
 
   protected:
