@@ -18,6 +18,14 @@ __m256i narrow_masks(__m256d a, __m256d b) {
     return _mm256_castpd_si256(_mm256_permute4x64_pd(_mm256_castps_pd(mixed), 0xD8));
 }
 
+__m256i load8(const int32_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+void store8(uint32_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
 } // namespace
 
 void coloring_kernel::color_column_avx2(const double* pressure, const int32_t* mask,
@@ -59,18 +67,23 @@ void coloring_kernel::copy_frame_avx2(const int32_t* color, uint32_t* frame) {
         const int y0 = first_y + frame_rows - 8 - row0;
         for (int col0 = 0; col0 < frame_columns; col0 += 8) {
             const int32_t* src = color + (first_x + col0) * stride + y0;
-            __m256i r[8];
-            for (int i = 0; i < 8; ++i) {
-                r[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i * stride));
-            }
-            const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]);
-            const __m256i t1 = _mm256_unpackhi_epi32(r[0], r[1]);
-            const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]);
-            const __m256i t3 = _mm256_unpackhi_epi32(r[2], r[3]);
-            const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]);
-            const __m256i t5 = _mm256_unpackhi_epi32(r[4], r[5]);
-            const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]);
-            const __m256i t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+            // Named registers rather than arrays, so nothing is spilled to the stack.
+            const __m256i r0 = load8(src);
+            const __m256i r1 = load8(src + stride);
+            const __m256i r2 = load8(src + 2 * stride);
+            const __m256i r3 = load8(src + 3 * stride);
+            const __m256i r4 = load8(src + 4 * stride);
+            const __m256i r5 = load8(src + 5 * stride);
+            const __m256i r6 = load8(src + 6 * stride);
+            const __m256i r7 = load8(src + 7 * stride);
+            const __m256i t0 = _mm256_unpacklo_epi32(r0, r1);
+            const __m256i t1 = _mm256_unpackhi_epi32(r0, r1);
+            const __m256i t2 = _mm256_unpacklo_epi32(r2, r3);
+            const __m256i t3 = _mm256_unpackhi_epi32(r2, r3);
+            const __m256i t4 = _mm256_unpacklo_epi32(r4, r5);
+            const __m256i t5 = _mm256_unpackhi_epi32(r4, r5);
+            const __m256i t6 = _mm256_unpacklo_epi32(r6, r7);
+            const __m256i t7 = _mm256_unpackhi_epi32(r6, r7);
             const __m256i u0 = _mm256_unpacklo_epi64(t0, t2);
             const __m256i u1 = _mm256_unpackhi_epi64(t0, t2);
             const __m256i u2 = _mm256_unpacklo_epi64(t1, t3);
@@ -79,16 +92,16 @@ void coloring_kernel::copy_frame_avx2(const int32_t* color, uint32_t* frame) {
             const __m256i u5 = _mm256_unpackhi_epi64(t4, t6);
             const __m256i u6 = _mm256_unpacklo_epi64(t5, t7);
             const __m256i u7 = _mm256_unpackhi_epi64(t5, t7);
-            // out[j] holds grid row y0 + j of columns col0..col0+7.
-            const __m256i out[8] = {
-                _mm256_permute2x128_si256(u0, u4, 0x20), _mm256_permute2x128_si256(u1, u5, 0x20),
-                _mm256_permute2x128_si256(u2, u6, 0x20), _mm256_permute2x128_si256(u3, u7, 0x20),
-                _mm256_permute2x128_si256(u0, u4, 0x31), _mm256_permute2x128_si256(u1, u5, 0x31),
-                _mm256_permute2x128_si256(u2, u6, 0x31), _mm256_permute2x128_si256(u3, u7, 0x31)};
-            for (int j = 0; j < 8; ++j) {
-                uint32_t* dst = frame + (row0 + 7 - j) * frame_columns + col0;
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out[j]);
-            }
+            // Grid row y0 + j of columns col0..col0+7 goes to frame row row0 + 7 - j.
+            uint32_t* dst = frame + (row0 + 7) * frame_columns + col0;
+            store8(dst, _mm256_permute2x128_si256(u0, u4, 0x20));
+            store8(dst - frame_columns, _mm256_permute2x128_si256(u1, u5, 0x20));
+            store8(dst - 2 * frame_columns, _mm256_permute2x128_si256(u2, u6, 0x20));
+            store8(dst - 3 * frame_columns, _mm256_permute2x128_si256(u3, u7, 0x20));
+            store8(dst - 4 * frame_columns, _mm256_permute2x128_si256(u0, u4, 0x31));
+            store8(dst - 5 * frame_columns, _mm256_permute2x128_si256(u1, u5, 0x31));
+            store8(dst - 6 * frame_columns, _mm256_permute2x128_si256(u2, u6, 0x31));
+            store8(dst - 7 * frame_columns, _mm256_permute2x128_si256(u3, u7, 0x31));
         }
     }
 }

@@ -65,12 +65,15 @@ void coloring_kernel::copy_frame_sse2(const int32_t* color, uint32_t* frame) {
             const __m128i t1 = _mm_unpackhi_epi32(r0, r1);
             const __m128i t2 = _mm_unpacklo_epi32(r2, r3);
             const __m128i t3 = _mm_unpackhi_epi32(r2, r3);
-            const __m128i out[4] = {_mm_unpacklo_epi64(t0, t2), _mm_unpackhi_epi64(t0, t2),
-                                    _mm_unpacklo_epi64(t1, t3), _mm_unpackhi_epi64(t1, t3)};
-            for (int j = 0; j < 4; ++j) {
-                uint32_t* dst = frame + (row0 + 3 - j) * frame_columns + col0;
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), out[j]);
-            }
+            // Grid row y0 + j goes to frame row row0 + 3 - j.
+            uint32_t* dst = frame + (row0 + 3) * frame_columns + col0;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi64(t0, t2));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst - frame_columns),
+                             _mm_unpackhi_epi64(t0, t2));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst - 2 * frame_columns),
+                             _mm_unpacklo_epi64(t1, t3));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst - 3 * frame_columns),
+                             _mm_unpackhi_epi64(t1, t3));
         }
     }
 }
