@@ -2,6 +2,8 @@
 // destruction, the tick count.
 #include "platform_fixture.h"
 
+#include <thread>
+
 namespace {
 
 using vorla::headless::advance_clock_ms;
@@ -202,6 +204,25 @@ TEST_F(lifecycle, default_close_destroys_and_the_loop_ends_with_the_quit_code) {
     EXPECT_FALSE(GetMessageW(&m, nullptr, 0, 0));
     EXPECT_EQ(m.message, UINT{WM_QUIT});
     EXPECT_EQ(m.wParam, WPARAM{3});
+}
+
+TEST_F(lifecycle, each_thread_has_its_own_queue) {
+    std::thread other([this] {
+        PostMessageW(window, WM_USER, 5, 0); // reaches the window's thread
+        PostQuitMessage(1);                  // ends only this thread's loop
+        PostMessageW(nullptr, WM_USER, 6, 0);
+        MSG m;
+        EXPECT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(m.wParam, WPARAM{6});
+        EXPECT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(m.message, UINT{WM_QUIT});
+    });
+    other.join();
+    vorla::headless::run_until_idle();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].w_param, WPARAM{5});
+    MSG m;
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(lifecycle, drawing_on_a_destroyed_window_is_refused) {

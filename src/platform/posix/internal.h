@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,7 +61,18 @@ struct timer_entry {
     TIMERPROC proc = nullptr;
 };
 
+// A thread's message queue: what was posted to it and the input for its windows. Repaints and
+// timer ticks are made from its windows' state instead.
+struct message_queue {
+    std::mutex lock; // other threads may post
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    bool quit_posted = false;
+    int quit_code = 0;
+};
+
 struct window_object {
+    message_queue* queue = nullptr; // of the thread that created the window
     std::wstring class_name;
     UINT class_style = 0;
     WNDPROC proc = nullptr;

@@ -76,14 +76,6 @@ struct last_press_record {
     bool valid = false;
 };
 
-// The queue of the thread that owns the windows.
-struct message_queue {
-    std::deque<MSG> posted;
-    std::deque<MSG> input;
-    bool quit_posted = false;
-    int quit_code = 0;
-};
-
 std::map<std::wstring, window_class_entry>& window_classes() {
     static std::map<std::wstring, window_class_entry> classes;
     return classes;
@@ -95,7 +87,7 @@ handle_table<window_object>& windows() {
 }
 
 message_queue& queue() {
-    static message_queue q;
+    thread_local message_queue q;
     return q;
 }
 
@@ -205,28 +197,32 @@ bool range_has(UINT message, UINT filter_min, UINT filter_max) {
 bool peek_message(MSG* out, HWND window, UINT filter_min, UINT filter_max, bool remove) {
     current_backend().poll_events();
     message_queue& q = queue();
-    if (auto msg = take_first(q.posted, window, filter_min, filter_max, remove)) {
-        *out = *msg;
-        return true;
-    }
-    if (auto msg = take_first(q.input, window, filter_min, filter_max, remove)) {
-        *out = *msg;
-        if (remove && msg->message == WM_KEYDOWN && !queued_key_characters.empty()) {
-            taken_key_character = {msg->wParam, queued_key_characters.front()};
-            queued_key_characters.pop_front();
+    {
+        std::lock_guard<std::mutex> guard(q.lock);
+        if (auto msg = take_first(q.posted, window, filter_min, filter_max, remove)) {
+            *out = *msg;
+            return true;
         }
-        return true;
-    }
-    if (q.quit_posted) {
-        *out = make_message(nullptr, WM_QUIT, static_cast<WPARAM>(q.quit_code), 0);
-        if (remove) {
-            q.quit_posted = false;
+        if (auto msg = take_first(q.input, window, filter_min, filter_max, remove)) {
+            *out = *msg;
+            if (remove && msg->message == WM_KEYDOWN && !queued_key_characters.empty()) {
+                taken_key_character = {msg->wParam, queued_key_characters.front()};
+                queued_key_characters.pop_front();
+            }
+            return true;
         }
-        return true;
+        if (q.quit_posted) {
+            *out = make_message(nullptr, WM_QUIT, static_cast<WPARAM>(q.quit_code), 0);
+            if (remove) {
+                q.quit_posted = false;
+            }
+            return true;
+        }
     }
     if (range_has(WM_PAINT, filter_min, filter_max)) {
         for (auto& [id, w] : windows().all()) {
-            if (w->visible && w->invalid && !w->destroying && window_matches(id, window)) {
+            if (w->queue == &q && w->visible && w->invalid && !w->destroying &&
+                window_matches(id, window)) {
                 *out = make_message(hwnd_of(id), WM_PAINT, 0, 0);
                 return true;
             }
@@ -238,7 +234,7 @@ bool peek_message(MSG* out, HWND window, UINT filter_min, UINT filter_max, bool 
         timer_entry* best = nullptr;
         std::uintptr_t best_id = 0;
         for (auto& [id, w] : windows().all()) {
-            if (!window_matches(id, window) || w->destroying) {
+            if (w->queue != &q || !window_matches(id, window) || w->destroying) {
                 continue;
             }
             for (auto& t : w->timers) {
@@ -265,7 +261,7 @@ bool peek_message(MSG* out, HWND window, UINT filter_min, UINT filter_max, bool 
 std::optional<std::uint64_t> next_timer_due(HWND window) {
     std::optional<std::uint64_t> due;
     for (auto& [id, w] : windows().all()) {
-        if (!window_matches(id, window)) {
+        if (w->queue != &queue() || !window_matches(id, window)) {
             continue;
         }
         for (auto& t : w->timers) {
@@ -338,7 +334,12 @@ UINT button_message(mouse_button b, int which) { // which: 0 down, 1 up, 2 doubl
 }
 
 void queue_input(const MSG& msg) {
-    auto& input = queue().input;
+    window_object* w = find_window(msg.hwnd);
+    if (w == nullptr) {
+        return;
+    }
+    std::lock_guard<std::mutex> guard(w->queue->lock);
+    auto& input = w->queue->input;
     // Like Windows, only the latest position of a run of moves is kept.
     if (msg.message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
         input.back().hwnd == msg.hwnd && input.back().wParam == msg.wParam) {
@@ -655,6 +656,7 @@ HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_n
     object->y = y;
     object->outer_width = std::max(width, 0);
     object->outer_height = std::max(height, 0);
+    object->queue = &queue();
     window_object* w = object.get();
     const std::uintptr_t id = windows().add(std::move(object));
     const auto client = current_backend().create_window(
@@ -762,8 +764,11 @@ BOOL WINAPI DestroyWindow(HWND window) {
                                   [window](const MSG& m) { return m.hwnd == window; }),
                    list.end());
     };
-    drop(queue().posted);
-    drop(queue().input);
+    {
+        std::lock_guard<std::mutex> guard(w->queue->lock);
+        drop(w->queue->posted);
+        drop(w->queue->input);
+    }
     queued_key_characters.clear();
     if (last_press.window == id) {
         last_press.valid = false;
@@ -948,13 +953,18 @@ BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM w_param, LPARAM l_par
     if (window != nullptr && find_window(window) == nullptr) {
         return FALSE;
     }
-    queue().posted.push_back(make_message(window, message, w_param, l_param));
+    // To the queue of the window's thread, or of this thread for a thread message.
+    message_queue& target = window != nullptr ? *find_window(window)->queue : queue();
+    std::lock_guard<std::mutex> guard(target.lock);
+    target.posted.push_back(make_message(window, message, w_param, l_param));
     return TRUE;
 }
 
 void WINAPI PostQuitMessage(int exit_code) {
-    queue().quit_posted = true;
-    queue().quit_code = exit_code;
+    message_queue& q = queue();
+    std::lock_guard<std::mutex> guard(q.lock);
+    q.quit_posted = true;
+    q.quit_code = exit_code;
 }
 
 LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
