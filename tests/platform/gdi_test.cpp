@@ -263,6 +263,32 @@ TEST_F(gdi, stretch_dibits_of_a_bottom_up_image_lands_one_to_one) {
     EXPECT_EQ(vorla::headless::client_pixel(window, 14, 20), RGB(255, 255, 255));
 }
 
+TEST_F(gdi, stretch_dibits_clips_offsets_and_scales) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 4;
+    info.bmiHeader.biHeight = -2; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const std::uint32_t pixels[8] = {0x0000FF01, 0x0000FF02, 0x0000FF03, 0x0000FF04,
+                                     0x0000FF05, 0x0000FF06, 0x0000FF07, 0x0000FF08};
+    auto blue_of = [this](int x, int y) { return static_cast<int>(GetPixel(dc, x, y) >> 16); };
+    // Source columns 1..3 at x -1: column 1 falls off the left edge.
+    StretchDIBits(dc, -1, 0, 3, 2, 1, 0, 3, 2, pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+    EXPECT_EQ(blue_of(0, 0), 3);
+    EXPECT_EQ(blue_of(1, 0), 4);
+    EXPECT_EQ(blue_of(0, 1), 7);
+    EXPECT_EQ(GetPixel(dc, 2, 0), RGB(255, 255, 255));
+    // Twice the size: each source pixel covers two by two.
+    StretchDIBits(dc, 10, 10, 8, 4, 0, 0, 4, 2, pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+    EXPECT_EQ(blue_of(10, 10), 1);
+    EXPECT_EQ(blue_of(11, 11), 1);
+    EXPECT_EQ(blue_of(12, 10), 2);
+    EXPECT_EQ(blue_of(17, 13), 8);
+    EXPECT_EQ(GetPixel(dc, 18, 13), RGB(255, 255, 255));
+}
+
 TEST_F(gdi, a_selected_bitmap_survives_delete_object) {
     SetPixel(dc, 1, 1, RGB(9, 8, 7));
     EXPECT_FALSE(DeleteObject(bitmap));

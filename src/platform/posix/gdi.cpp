@@ -896,6 +896,32 @@ int WINAPI StretchDIBits(HDC dc_handle, int x_dest, int y_dest, int dest_width, 
     const long long src_top =
         bottom_up ? image_height - (static_cast<long long>(y_src) + src_height) : y_src;
     const long long dw = std::llabs(dest_width), dh = std::llabs(dest_height);
+    if (dest_width == src_width && dest_height == src_height && dest_width > 0 && dest_height > 0 &&
+        h.biBitCount == 32) {
+        // One to one, the frame's case: row by row, no scaling arithmetic.
+        const long long x_from =
+            std::max<long long>({x_dest, d.clip.left, static_cast<long long>(x_dest) - x_src});
+        const long long x_to = std::min<long long>({static_cast<long long>(x_dest) + dest_width,
+                                                    d.clip.right, x_dest + (image_width - x_src)});
+        for (long long row = 0; row < dh && x_from < x_to; ++row) {
+            const long long ty = y_dest + row;
+            const long long sy = src_top + row;
+            if (ty < d.clip.top || ty >= d.clip.bottom || sy < 0 || sy >= image_height) {
+                continue;
+            }
+            const long long memory_row = bottom_up ? image_height - 1 - sy : sy;
+            const std::uint8_t* line = base + memory_row * stride + (x_from - x_dest + x_src) * 4;
+            std::uint32_t* target = d.pixels + static_cast<std::size_t>(ty) * d.width +
+                                    static_cast<std::size_t>(x_from);
+            for (long long x = x_from; x < x_to; ++x, line += 4) {
+                std::uint32_t value;
+                std::memcpy(&value, line, 4);
+                *target++ = value & 0x00FFFFFFu;
+            }
+        }
+        touched(*dc, RECT{x_dest, y_dest, x_dest + dest_width, y_dest + dest_height});
+        return src_height;
+    }
     for (long long row = 0; row < dh; ++row) {
         const long long ty =
             (dest_height > 0 ? y_dest + row : static_cast<long long>(y_dest) - 1 - row);
