@@ -25,6 +25,10 @@ factor_grid& face_factor_x = *reinterpret_cast<factor_grid*>(factor_storage + 12
 factor_grid& face_factor_y = *reinterpret_cast<factor_grid*>(factor_storage + factor_cells + 384);
 int32_t mask_seen[grid_width][grid_height];
 bool face_factors_ready = false;
+// The products again as bits (eight rows a byte), valid while every product is 0 or 1.
+unsigned char factor_bits_x[grid_width][fdtd_kernel::bit_stride];
+unsigned char factor_bits_y[grid_width][fdtd_kernel::bit_stride];
+bool factor_bits_valid = false;
 
 // Mask product of a face: the two cells' mask values multiplied as 32-bit integers, then
 // taken as a double (1.0 between two medium cells, 0.0 at a wall).
@@ -51,11 +55,20 @@ void refresh_face_factors() {
         return;
     }
     const auto& mask = simulation_state.medium_mask;
+    factor_bits_valid = true;
     for (int x = field_origin_x; x <= region_last_x; ++x) {
         std::memcpy(&mask_seen[x][field_origin_y], &mask[x][field_origin_y], region_column_bytes);
+        std::memset(factor_bits_x[x], 0, sizeof factor_bits_x[x]);
+        std::memset(factor_bits_y[x], 0, sizeof factor_bits_y[x]);
         for (int y = field_origin_y; y <= region_last_y; ++y) {
-            face_factor_x[x][y] = x < region_last_x ? face_factor(mask[x][y], mask[x + 1][y]) : 0.0;
-            face_factor_y[x][y] = y < region_last_y ? face_factor(mask[x][y], mask[x][y + 1]) : 0.0;
+            const double fx = x < region_last_x ? face_factor(mask[x][y], mask[x + 1][y]) : 0.0;
+            const double fy = y < region_last_y ? face_factor(mask[x][y], mask[x][y + 1]) : 0.0;
+            face_factor_x[x][y] = fx;
+            face_factor_y[x][y] = fy;
+            factor_bits_x[x][y / 8] |= static_cast<unsigned char>((fx == 1.0 ? 1 : 0) << (y % 8));
+            factor_bits_y[x][y / 8] |= static_cast<unsigned char>((fy == 1.0 ? 1 : 0) << (y % 8));
+            factor_bits_valid =
+                factor_bits_valid && (fx == 0.0 || fx == 1.0) && (fy == 0.0 || fy == 1.0);
         }
     }
     face_factors_ready = true;
@@ -70,7 +83,12 @@ void run_kernel(const fdtd_kernel::wavefront_job& job) {
     switch (active_simd_path()) {
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
     case simd_path::avx512:
-        fdtd_kernel::run_wavefront_avx512(job);
+        if (factor_bits_valid) {
+            fdtd_kernel::run_wavefront_avx512(job);
+            return;
+        }
+        // A mask value other than 0 or 1 somewhere: products the bits cannot hold.
+        fdtd_kernel::run_wavefront_avx2(job);
         return;
     case simd_path::avx2:
         fdtd_kernel::run_wavefront_avx2(job);
@@ -97,8 +115,10 @@ void run_steps(double pi, int count) {
         job.velocity_y = &s.velocity_y[0][0];
         job.factor_x = &face_factor_x[0][0];
         job.factor_y = &face_factor_y[0][0];
+        job.factor_bits_x = &factor_bits_x[0][0];
+        job.factor_bits_y = &factor_bits_y[0][0];
         job.steps = steps;
-        job.band_rows = 64;
+        job.band_rows = 128;
         job.sine_x = -1;
         job.sine_y = -1;
         const bool sine = sine_source_active();

@@ -16,6 +16,9 @@ struct avx2_ops {
     static void store(double* p, reg v) {
         _mm256_store_pd(p, v);
     }
+    static reg factor(const double* f, const unsigned char*, int y) {
+        return _mm256_load_pd(f + y);
+    }
     static reg set1(double v) {
         return _mm256_set1_pd(v);
     }
@@ -27,6 +30,18 @@ struct avx2_ops {
     }
     static reg add(reg a, reg b) {
         return _mm256_add_pd(a, b);
+    }
+    static reg neg(reg a) {
+        return _mm256_xor_pd(a, _mm256_set1_pd(-0.0));
+    }
+    // b in the lanes named by the bits of lanes, a elsewhere
+    template <int lanes> static reg blend(reg a, reg b) {
+        return _mm256_blend_pd(a, b, lanes);
+    }
+    template <int lanes> static void store_lanes(double* p, reg v) {
+        const __m256i which = _mm256_set_epi64x((lanes & 8) ? -1 : 0, (lanes & 4) ? -1 : 0,
+                                                (lanes & 2) ? -1 : 0, (lanes & 1) ? -1 : 0);
+        _mm256_maskstore_pd(p, which, v);
     }
     // [prev3, cur0, cur1, cur2]
     static reg carry(reg prev, reg cur) {

@@ -23,6 +23,10 @@ struct avx512_ops {
     static void store(double* p, reg v) {
         _mm512_store_pd(p, v);
     }
+    // Eight products from one byte of bits: fewer bytes to carry through the caches.
+    static reg factor(const double*, const unsigned char* bits, int y) {
+        return _mm512_maskz_mov_pd(_cvtu32_mask8(bits[y / 8]), _mm512_set1_pd(1.0));
+    }
     static reg set1(double v) {
         return _mm512_set1_pd(v);
     }
@@ -34,6 +38,17 @@ struct avx512_ops {
     }
     static reg add(reg a, reg b) {
         return _mm512_add_pd(a, b);
+    }
+    static reg neg(reg a) {
+        return _mm512_castsi512_pd(
+            _mm512_xor_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(_mm512_set1_pd(-0.0))));
+    }
+    // b in the lanes named by the bits of lanes, a elsewhere
+    template <int lanes> static reg blend(reg a, reg b) {
+        return _mm512_mask_mov_pd(a, static_cast<__mmask8>(lanes), b);
+    }
+    template <int lanes> static void store_lanes(double* p, reg v) {
+        _mm512_mask_store_pd(p, static_cast<__mmask8>(lanes), v);
     }
     // [prev7, cur0 .. cur6]
     static reg carry(reg prev, reg cur) {

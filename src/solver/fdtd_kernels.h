@@ -11,6 +11,7 @@ inline constexpr int last_x = 896;
 inline constexpr int first_y = 146;
 inline constexpr int last_y = 722;
 inline constexpr int max_steps = 8;
+inline constexpr int bit_stride = stride / 8;
 
 // Several time steps of the region, run as one skewed wavefront over bands of rows.
 struct wavefront_job {
@@ -19,9 +20,14 @@ struct wavefront_job {
     double* velocity_y;
     const double* factor_x; // mask product of the face right of [x][y], as a double
     const double* factor_y; // mask product of the face below [x][y], as a double
-    int steps;              // 1..max_steps
-    int band_rows;          // rows per band; a multiple of 8
-    int sine_x;             // region cell that gets sine_samples[k] after step k; -1 for none
+    // The same products as bits, for kernels that expand them: bit y % 8 of byte
+    // x * bit_stride + y / 8 is set where the product is 1.0. Only set when every product is
+    // 0.0 or 1.0; null otherwise.
+    const unsigned char* factor_bits_x;
+    const unsigned char* factor_bits_y;
+    int steps;     // 1..max_steps
+    int band_rows; // rows per band; a multiple of 8
+    int sine_x;    // region cell that gets sine_samples[k] after step k; -1 for none
     int sine_y;
     double sine_samples[max_steps];
 };
@@ -29,6 +35,6 @@ struct wavefront_job {
 void run_wavefront_portable(const wavefront_job& job);
 void run_wavefront_sse2(const wavefront_job& job);
 void run_wavefront_avx2(const wavefront_job& job);
-void run_wavefront_avx512(const wavefront_job& job);
+void run_wavefront_avx512(const wavefront_job& job); // needs factor bits
 
 } // namespace fdtd_kernel

@@ -14,6 +14,9 @@ struct scalar_ops {
     static void store(double* p, reg v) {
         *p = v;
     }
+    static reg factor(const double* f, const unsigned char*, int y) {
+        return f[y];
+    }
     static reg set1(double v) {
         return v;
     }

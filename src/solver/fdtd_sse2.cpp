@@ -16,6 +16,9 @@ struct sse2_ops {
     static void store(double* p, reg v) {
         _mm_store_pd(p, v);
     }
+    static reg factor(const double* f, const unsigned char*, int y) {
+        return _mm_load_pd(f + y);
+    }
     static reg set1(double v) {
         return _mm_set1_pd(v);
     }

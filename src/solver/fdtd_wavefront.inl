@@ -1,6 +1,8 @@
 // Body of the wavefront kernels; included once per instruction set after a vector type V
-// with width, load (aligned), loadu, store (aligned), set1, sub, mul, add, neg and carry
-// (last lane of the previous vector followed by all but the last lane of this one).
+// with width, load (aligned), loadu, store (aligned), set1, sub, mul, add and carry (last
+// lane of the previous vector followed by all but the last lane of this one), factor (the
+// face products of rows y..y+W-1 from the double grid or the bits); from four
+// lanes up also neg (sign flipped), blend<lanes> and store_lanes<lanes>.
 //
 // Per step, in this order per cell, exactly the operations of the three sweeps:
 //   vx[x][y] = vx[x][y] - (0.5 (p[x+1][y] - p[x][y])) fx[x][y]     (x = 896: p[896][y])
@@ -37,63 +39,142 @@ template <class V> struct wavefront {
         pc[y] = p0 - c * ((vxn - vxl[y]) + (vyn - vyc[y - 1]));
     }
 
+    using reg = typename V::reg;
+
+    struct column {
+        double* pc;       // pressure[x]
+        const double* pn; // pressure[x + 1]
+        double* vxc;
+        const double* vxl; // velocity_x[x - 1]
+        double* vyc;
+        const double* fxc;
+        const double* fyc;
+        const unsigned char* fxb; // factor bits of column x
+        const unsigned char* fyb;
+    };
+
+    struct vector_rows {
+        reg p0, p_below, vx_left, vxn, vyn;
+    };
+
+    // The velocity part of rows y..y+W-1. Every load comes before any store: the grids lie
+    // a multiple of 4 KiB apart, and a load behind a store to the same page offset would
+    // wait for it.
+    template <bool last_column> static inline vector_rows velocities(const column& k, int y) {
+        const reg c = V::set1(0.5);
+        vector_rows r;
+        r.p0 = V::load(k.pc + y);
+        r.p_below = V::loadu(k.pc + y + 1);
+        r.vx_left = V::load(k.vxl + y);
+        const reg vy0 = V::load(k.vyc + y);
+        const reg fy = V::factor(k.fyc, k.fyb, y);
+        if (last_column) {
+            r.vxn = r.p0;
+        } else {
+            const reg p_right = V::load(k.pn + y);
+            const reg vx0 = V::load(k.vxc + y);
+            const reg fx = V::factor(k.fxc, k.fxb, y);
+            r.vxn = V::sub(vx0, V::mul(V::mul(c, V::sub(p_right, r.p0)), fx));
+        }
+        r.vyn = V::sub(vy0, V::mul(V::mul(c, V::sub(r.p_below, r.p0)), fy));
+        return r;
+    }
+
+    // p - 0.5 ((vx - vx_left) + (vy - vy_above)), the x difference first.
+    static inline reg pressure(const vector_rows& r, reg vy_above) {
+        const reg dx = V::sub(r.vxn, r.vx_left);
+        const reg dy = V::sub(r.vyn, vy_above);
+        return V::sub(r.p0, V::mul(V::set1(0.5), V::add(dx, dy)));
+    }
+
     // Step of column x over rows ya..yb-1.
     template <bool last_column>
     static inline void segment(const wavefront_job& j, int x, int ya, int yb) {
         const long base = static_cast<long>(x) * stride;
-        double* pc = j.pressure + base;
-        const double* pn = pc + stride;
-        double* vxc = j.velocity_x + base;
-        double* vxl = vxc - stride;
-        double* vyc = j.velocity_y + base;
-        const double* fxc = j.factor_x + base;
-        const double* fyc = j.factor_y + base;
+        column k;
+        k.pc = j.pressure + base;
+        k.pn = k.pc + stride;
+        k.vxc = j.velocity_x + base;
+        k.vxl = k.vxc - stride;
+        k.vyc = j.velocity_y + base;
+        k.fxc = j.factor_x + base;
+        k.fyc = j.factor_y + base;
+        k.fxb = j.factor_bits_x + x * fdtd_kernel::bit_stride;
+        k.fyb = j.factor_bits_y + x * fdtd_kernel::bit_stride;
 
         // Open edges: the faces outside the region take the pressure before this step.
         if (x == first_x) {
+            double* edge = k.vxc - stride;
             for (int y = ya; y < yb; ++y) {
-                vxl[y] = -pc[y];
+                edge[y] = -k.pc[y];
             }
-        }
-        if (ya == first_y) {
-            vyc[first_y - 1] = -pc[first_y];
         }
 
         int y = ya;
-        for (; y < yb && y % W != 0; ++y) {
-            cell(pc, pn, vxc, vxl, vyc, fxc, fyc, y, last_column);
-        }
-        const int vector_end = yb < last_y ? yb : last_y;
-        if (y + W <= vector_end) {
-            const typename V::reg c = V::set1(0.5);
-            typename V::reg prev = V::loadu(vyc + y - W);
-            for (; y + W <= vector_end; y += W) {
-                // Every load before any store: the grids lie a multiple of 4 KiB apart, and a
-                // load behind a store to the same page offset would wait for it.
-                const typename V::reg p0 = V::load(pc + y);
-                const typename V::reg p_below = V::loadu(pc + y + 1);
-                const typename V::reg p_right = last_column ? p0 : V::load(pn + y);
-                const typename V::reg vx0 = V::load(vxc + y);
-                const typename V::reg vx_left = V::load(vxl + y);
-                const typename V::reg vy0 = V::load(vyc + y);
-                const typename V::reg fx = last_column ? p0 : V::load(fxc + y);
-                const typename V::reg fy = V::load(fyc + y);
-
-                const typename V::reg vxn =
-                    last_column ? p0 : V::sub(vx0, V::mul(V::mul(c, V::sub(p_right, p0)), fx));
-                const typename V::reg vyn = V::sub(vy0, V::mul(V::mul(c, V::sub(p_below, p0)), fy));
-                const typename V::reg vy_above = V::carry(prev, vyn);
-                const typename V::reg dx = V::sub(vxn, vx_left);
-                const typename V::reg dy = V::sub(vyn, vy_above);
-                const typename V::reg pn_ = V::sub(p0, V::mul(c, V::add(dx, dy)));
-                V::store(vxc + y, vxn);
-                V::store(vyc + y, vyn);
-                V::store(pc + y, pn_);
+        reg prev;
+        if constexpr (W >= 4) {
+            // Rows 146 and 722 are not on vector boundaries: the vectors that hold them keep
+            // the rows outside the region as they are and put the edge values in rows 145
+            // and 722.
+            static_assert(first_y % 8 == 2 && (last_y - 2) % 8 == 0);
+            if (ya == first_y) {
+                y = first_y - 2;
+                vector_rows r = velocities<last_column>(k, y);
+                // Lane 1 is row 145: -pressure[146], the second lane of p_below.
+                r.vyn = V::template blend<0x2>(r.vyn, V::neg(r.p_below));
+                const reg vyn = r.vyn;
+                const reg p_new = pressure(r, V::carry(vyn, vyn));
+                constexpr int rows = (0xFF << 2) & ((1 << W) - 1);
+                V::template store_lanes<rows>(k.vxc + y, r.vxn);
+                V::template store_lanes<rows | 0x2>(k.vyc + y, vyn);
+                V::template store_lanes<rows>(k.pc + y, p_new);
                 prev = vyn;
+                y += W;
+            } else {
+                prev = V::loadu(k.vyc + y - W);
+            }
+            const int vector_end = yb < last_y - 2 ? yb : last_y - 2;
+            for (; y + W <= vector_end; y += W) {
+                const vector_rows r = velocities<last_column>(k, y);
+                const reg p_new = pressure(r, V::carry(prev, r.vyn));
+                V::store(k.vxc + y, r.vxn);
+                V::store(k.vyc + y, r.vyn);
+                V::store(k.pc + y, p_new);
+                prev = r.vyn;
+            }
+            if (yb == last_y + 1) {
+                // Rows 720, 721 and 722; lane 2 of velocity_y takes pressure[722].
+                vector_rows r = velocities<last_column>(k, y);
+                r.vyn = V::template blend<0x4>(r.vyn, r.p0);
+                const reg vyn = r.vyn;
+                const reg p_new = pressure(r, V::carry(prev, vyn));
+                V::template store_lanes<0x7>(k.vxc + y, r.vxn);
+                V::template store_lanes<0x7>(k.vyc + y, vyn);
+                V::template store_lanes<0x7>(k.pc + y, p_new);
+                y = yb;
+            }
+        } else {
+            if (ya == first_y) {
+                k.vyc[first_y - 1] = -k.pc[first_y];
+            }
+            for (; y < yb && y % W != 0; ++y) {
+                cell(k.pc, k.pn, k.vxc, k.vxl, k.vyc, k.fxc, k.fyc, y, last_column);
+            }
+            const int vector_end = yb < last_y ? yb : last_y;
+            if (y + W <= vector_end) {
+                prev = V::loadu(k.vyc + y - W);
+                for (; y + W <= vector_end; y += W) {
+                    const vector_rows r = velocities<last_column>(k, y);
+                    const reg p_new = pressure(r, V::carry(prev, r.vyn));
+                    V::store(k.vxc + y, r.vxn);
+                    V::store(k.vyc + y, r.vyn);
+                    V::store(k.pc + y, p_new);
+                    prev = r.vyn;
+                }
             }
         }
         for (; y < yb; ++y) {
-            cell(pc, pn, vxc, vxl, vyc, fxc, fyc, y, last_column);
+            cell(k.pc, k.pn, k.vxc, k.vxl, k.vyc, k.fxc, k.fyc, y, last_column);
         }
     }
 

@@ -14,7 +14,7 @@ bool cpu_has_avx2() {
 }
 bool cpu_has_avx512() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f");
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
 }
 #elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
 #define VORLA_X86 1
@@ -33,7 +33,7 @@ bool cpu_has_avx2() {
 bool cpu_has_avx512() {
     int regs[4];
     __cpuidex(regs, 7, 0);
-    return (regs[1] & (1 << 16)) != 0 && os_saves(0xE6);
+    return (regs[1] & (1 << 16)) != 0 && (regs[1] & (1 << 17)) != 0 && os_saves(0xE6);
 }
 #endif
 

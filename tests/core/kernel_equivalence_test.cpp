@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -225,6 +226,42 @@ TEST(KernelEquivalence, NaNOperandOrderMatches) {
     EXPECT_TRUE(std::isnan(simulation_state.pressure[130][150]));
     // (NaN - vx[x-1]) + (-NaN - vy[y-1]): the first operand's sign survives.
     EXPECT_FALSE(std::signbit(simulation_state.pressure[130][150]));
+}
+
+// Mask values other than 0 and 1 never come from the program, but the products must still be
+// the integer products: 2 x 1 is a factor of 2.0, and the bit-mask kernel must step aside.
+void unusual_mask_values(session& run) {
+    auto& s = simulation_state;
+    run.pulse({400, 400});
+    run.frames_and_paint(2);
+    s.medium_mask[401][400] = 2;
+    s.medium_mask[400][420] = -3;
+    s.medium_mask[600][600] = 65536; // squares to 2^32, which wraps to 0 as a 32-bit product
+    s.medium_mask[601][600] = 65536;
+    run.frames_and_paint(3);
+    s.medium_mask[401][400] = 1;
+    s.medium_mask[400][420] = 1;
+    s.medium_mask[600][600] = 1;
+    s.medium_mask[601][600] = 1;
+    run.frames_and_paint(2);
+}
+
+TEST(KernelEquivalence, UnusualMaskValues) {
+    expect_same(unusual_mask_values);
+}
+
+TEST(SimdPaths, EverySupportedPathCanBeForcedAndTheBestIsTheDefault) {
+    const simd_path best = best_simd_path();
+    EXPECT_EQ(active_simd_path(), best);
+    EXPECT_TRUE(simd_path_supported(simd_path::portable));
+    for (const simd_path path :
+         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
+        const bool supported = simd_path_supported(path);
+        EXPECT_EQ(force_simd_path(path), supported) << simd_path_name(path);
+        EXPECT_EQ(active_simd_path() == path, supported) << simd_path_name(path);
+    }
+    force_simd_path(best);
+    std::printf("[          ] best path on this processor: %s\n", simd_path_name(best));
 }
 
 TEST(KernelEquivalence, TimeStepWrapsMidFrame) {
