@@ -14,6 +14,13 @@
 // rows per step keeps every dependence pointing backwards, so bands of rows can run all
 // steps while their columns are still in the first-level cache.
 
+// Two vectors a round give the scheduler room around the line-splitting load of p[y+1].
+#if defined(__GNUC__) && !defined(__clang__)
+#define VORLA_UNROLL_TWICE _Pragma("GCC unroll 2")
+#else
+#define VORLA_UNROLL_TWICE
+#endif
+
 namespace {
 
 using fdtd_kernel::first_x;
@@ -134,6 +141,7 @@ template <class V> struct wavefront {
                 prev = V::loadu(k.vyc + y - W);
             }
             const int vector_end = yb < last_y - 2 ? yb : last_y - 2;
+            VORLA_UNROLL_TWICE
             for (; y + W <= vector_end; y += W) {
                 const vector_rows r = velocities<last_column>(k, y);
                 const reg p_new = pressure(r, V::carry(prev, r.vyn));
