@@ -247,6 +247,12 @@ class qt_backend final : public backend {
         widget->raise();
         widget->activateWindow();
         fit_outer_size(id, widget);
+        // Some window managers report their frame only a moment after mapping.
+        QTimer::singleShot(300, widget, [this, id] {
+            if (client_widget* shown = find(id)) {
+                fit_outer_size(id, shown);
+            }
+        });
     }
 
     void set_title(window_id id, const std::wstring& title) override {
@@ -364,7 +370,7 @@ class qt_backend final : public backend {
         const QRect frame = widget->frameGeometry();
         const int extra_w = frame.width() - widget->width();
         const int extra_h = frame.height() - widget->height();
-        if (extra_w > 0 || extra_h > 0) {
+        if ((extra_w > 0 || extra_h > 0) && frame.size() != outer.size()) {
             widget->resize(std::max(outer.width() - extra_w, 1),
                            std::max(outer.height() - extra_h, 1));
             widget->move(outer.x(), outer.y());
