@@ -5,6 +5,7 @@
 #include "platform/posix/internal.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <cwchar>
@@ -973,32 +974,44 @@ int WINAPI DrawTextW(HDC dc_handle, LPCWSTR text, int length, LPRECT rect, UINT 
     }
     const std::size_t count = length < 0 ? std::wcslen(text) : static_cast<std::size_t>(length);
     const int cell = text_cell_height();
-    // Lines, split at line feeds unless single-line.
-    std::vector<std::vector<char32_t>> lines(1);
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto c = static_cast<char32_t>(text[i]);
-        if ((format & DT_SINGLELINE) == 0 && (c == U'\n' || c == U'\r')) {
-            if (c == U'\r' && i + 1 < count && text[i + 1] == L'\n') {
-                ++i;
-            }
-            lines.emplace_back();
-            continue;
+    const bool multiline = (format & DT_SINGLELINE) == 0;
+    // Lines end at line feeds unless single-line; a CR LF pair ends one line.
+    auto line_end = [&](std::size_t from) {
+        if (!multiline) {
+            return count;
         }
-        lines.back().push_back(c);
-    }
-    auto line_width = [](const std::vector<char32_t>& line) {
+        while (from < count && text[from] != L'\n' && text[from] != L'\r') {
+            ++from;
+        }
+        return from;
+    };
+    auto next_line = [&](std::size_t end) {
+        if (end < count && text[end] == L'\r' && end + 1 < count && text[end + 1] == L'\n') {
+            return end + 2;
+        }
+        return end + 1;
+    };
+    auto line_width = [&](std::size_t from, std::size_t to) {
         long long w = 0;
-        for (char32_t c : line) {
-            w += glyph_for(c).advance;
+        for (std::size_t i = from; i < to; ++i) {
+            w += glyph_for(static_cast<char32_t>(text[i])).advance;
         }
         return w;
     };
-    const int total_height = static_cast<int>(lines.size()) * cell;
-    if (format & DT_CALCRECT) {
-        long long widest = 0;
-        for (const auto& line : lines) {
-            widest = std::max(widest, line_width(line));
+    int line_count = 1;
+    long long widest = 0;
+    for (std::size_t from = 0;; ++line_count) {
+        const std::size_t end = line_end(from);
+        if (format & DT_CALCRECT) {
+            widest = std::max(widest, line_width(from, end));
         }
+        if (end >= count) {
+            break;
+        }
+        from = next_line(end);
+    }
+    const int total_height = line_count * cell;
+    if (format & DT_CALCRECT) {
         rect->right = static_cast<LONG>(rect->left + widest);
         rect->bottom = rect->top + total_height;
         return total_height;
@@ -1024,40 +1037,48 @@ int WINAPI DrawTextW(HDC dc_handle, LPCWSTR text, int length, LPRECT rect, UINT 
     const std::uint32_t ink = pixel_from_colorref(dc->text_color);
     const std::uint32_t paper = pixel_from_colorref(dc->background_color);
     const bool opaque = dc->background_mode == OPAQUE;
-    for (const auto& line : lines) {
-        long long x = rect->left;
-        const long long w = line_width(line);
-        if (format & DT_RIGHT) {
-            x = rect->right - w;
-        } else if (format & DT_CENTER) {
-            x = rect->left + (static_cast<long long>(rect->right) - rect->left - w) / 2;
-        }
-        for (char32_t c : line) {
-            const glyph_bitmap& g = glyph_for(c);
-            if (x >= s.clip.right) {
-                break;
+    for (std::size_t from = 0;; y += cell) {
+        const std::size_t end = line_end(from);
+        // The rows of this line that the clip lets through.
+        const long long row_from = std::max<long long>(0, s.clip.top - y);
+        const long long row_to = std::min<long long>(cell, s.clip.bottom - y);
+        if (row_from < row_to) {
+            long long x = rect->left;
+            if (format & (DT_RIGHT | DT_CENTER)) {
+                const long long w = line_width(from, end);
+                x = (format & DT_RIGHT)
+                        ? rect->right - w
+                        : rect->left + (static_cast<long long>(rect->right) - rect->left - w) / 2;
             }
-            for (int gy = 0; gy < cell; ++gy) {
-                const long long py = y + gy;
-                if (py < s.clip.top || py >= s.clip.bottom) {
-                    continue;
-                }
-                std::uint32_t* row = s.pixels + static_cast<std::size_t>(py) * s.width;
-                for (int gx = 0; gx < g.advance; ++gx) {
-                    const long long px = x + gx;
-                    if (px < s.clip.left || px >= s.clip.right) {
-                        continue;
+            for (std::size_t i = from; i < end && x < s.clip.right; ++i) {
+                const glyph_bitmap& g = glyph_for(static_cast<char32_t>(text[i]));
+                // Each glyph owns its cell: a row is a fill of the paper, then the ink's bits.
+                const long long col_from = std::max<long long>(x, s.clip.left);
+                const long long col_to = std::min<long long>(x + g.advance, s.clip.right);
+                if (col_from < col_to) {
+                    const long long n = col_to - col_from;
+                    const std::uint64_t keep =
+                        n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+                    const int shift = static_cast<int>(col_from - x);
+                    for (long long gy = row_from; gy < row_to; ++gy) {
+                        std::uint32_t* row =
+                            s.pixels + static_cast<std::size_t>(y + gy) * s.width + col_from;
+                        if (opaque) {
+                            std::fill_n(row, n, paper);
+                        }
+                        for (std::uint64_t bits = (g.ink[gy] >> shift) & keep; bits != 0;
+                             bits &= bits - 1) {
+                            row[std::countr_zero(bits)] = ink;
+                        }
                     }
-                    if (g.ink[static_cast<std::size_t>(gy) * g.advance + gx]) {
-                        row[px] = ink;
-                    } else if (opaque) {
-                        row[px] = paper;
-                    }
                 }
+                x += g.advance;
             }
-            x += g.advance;
         }
-        y += cell;
+        if (end >= count) {
+            break;
+        }
+        from = next_line(end);
     }
     touched(*dc, s.clip);
     return total_height;

@@ -17,9 +17,9 @@ namespace vorla::platform {
 
 namespace {
 
-constexpr long long max_file_bytes = 512LL << 20;
-constexpr long long max_side = 32768;
-constexpr long long max_pixels = 1LL << 26;
+constexpr long long max_file_bytes = 128LL << 20;
+constexpr long long max_side = 16384;
+constexpr long long max_pixels = 1LL << 24; // 4096 x 4096; the field shows 768 x 576
 
 std::uint32_t read_u32(const std::vector<char>& data, std::size_t at) {
     std::uint32_t v;

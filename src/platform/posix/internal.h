@@ -5,6 +5,7 @@
 #include "platform/posix/backend.h"
 #include "platform/posix/win32_subset.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -144,8 +145,8 @@ std::uintptr_t stock_icon_handle();
 // ---- text
 
 struct glyph_bitmap {
-    int advance = 0;
-    std::vector<std::uint8_t> ink; // advance x cell_height, 1 where the glyph is drawn
+    int advance = 0;                     // at most 64
+    std::array<std::uint64_t, 16> ink{}; // per row of the cell, bit x set where the glyph is drawn
 };
 int text_cell_height();
 const glyph_bitmap& glyph_for(char32_t code_point);

@@ -6,6 +6,8 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <iterator>
+#include <tuple>
 #include <unordered_map>
 
 namespace vorla::platform {
@@ -13,6 +15,9 @@ namespace vorla::platform {
 namespace {
 
 constexpr int cell_height = 16;
+static_assert(std::tuple_size_v<decltype(glyph_bitmap::ink)> == cell_height);
+constexpr int widest_glyph = 4 * cell_height; // one row of a glyph fits a 64-bit mask
+static_assert(widest_glyph <= 64);
 
 const char* const font_files[] = {
     "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf",
@@ -58,11 +63,17 @@ class glyph_cache {
     glyph_cache& operator=(const glyph_cache&) = delete;
 
     const glyph_bitmap& get(char32_t c) {
-        auto it = glyphs_.find(c);
-        if (it != glyphs_.end()) {
-            return it->second;
+        if (c < std::size(latin_) && latin_[c] != nullptr) {
+            return *latin_[c];
         }
-        return glyphs_.emplace(c, render(c)).first->second;
+        auto it = glyphs_.find(c);
+        if (it == glyphs_.end()) {
+            it = glyphs_.emplace(c, render(c)).first;
+        }
+        if (c < std::size(latin_)) {
+            latin_[c] = &it->second; // map nodes stay put
+        }
+        return it->second;
     }
 
   private:
@@ -76,10 +87,9 @@ class glyph_cache {
         if (g.advance <= 0) {
             g.advance = c < 0x20 ? 0 : cell_height / 2;
         }
-        if (g.advance > 4 * cell_height) {
-            g.advance = 4 * cell_height;
+        if (g.advance > widest_glyph) {
+            g.advance = widest_glyph;
         }
-        g.ink.assign(static_cast<std::size_t>(g.advance) * cell_height, 0);
         const FT_Bitmap& bitmap = slot->bitmap;
         if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
             return g;
@@ -101,7 +111,7 @@ class glyph_cache {
                                     ? ((line[col / 8] >> (7 - col % 8)) & 1) != 0
                                     : line[col] >= 128;
                 if (on) {
-                    g.ink[static_cast<std::size_t>(y) * g.advance + x] = 1;
+                    g.ink[static_cast<std::size_t>(y)] |= std::uint64_t{1} << x;
                 }
             }
         }
@@ -112,14 +122,13 @@ class glyph_cache {
     static glyph_bitmap box(char32_t c) {
         glyph_bitmap g;
         g.advance = c < 0x20 ? 0 : cell_height / 2;
-        g.ink.assign(static_cast<std::size_t>(g.advance) * cell_height, 0);
         if (c <= 0x20) {
             return g;
         }
         for (int y = 3; y < cell_height - 2; ++y) {
             for (int x = 1; x < g.advance - 1; ++x) {
                 if (y == 3 || y == cell_height - 3 || x == 1 || x == g.advance - 2) {
-                    g.ink[static_cast<std::size_t>(y) * g.advance + x] = 1;
+                    g.ink[static_cast<std::size_t>(y)] |= std::uint64_t{1} << x;
                 }
             }
         }
@@ -130,6 +139,7 @@ class glyph_cache {
     FT_Face face_ = nullptr;
     int baseline_ = cell_height - 3;
     std::unordered_map<char32_t, glyph_bitmap> glyphs_;
+    const glyph_bitmap* latin_[256] = {}; // the common characters without hashing
 };
 
 } // namespace

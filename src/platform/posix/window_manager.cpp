@@ -430,7 +430,7 @@ void deliver_key(const input_event& e) {
 void pump_once() {
     // Bounded, so a backend's own loop (the dialog's) gets its turn between two calls.
     MSG msg;
-    for (int budget = 8; budget > 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); --budget) {
+    for (int budget = 4; budget > 0 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); --budget) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam)); // leave it for the outer loop
             break;
