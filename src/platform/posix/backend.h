@@ -113,8 +113,8 @@ class backend {
                                            const modal_pump& pump) = 0;
 };
 
-// The backend the Win32 layer draws and waits through. Until one is set, the headless backend
-// is used, so a test or tool that never chose one still runs.
+// The backend the Win32 layer draws and waits through. Until one is set, a minimal one stands
+// in: a real clock, no screen, dialogs cancelled, message boxes answered OK.
 void set_backend(backend* current);
 backend& current_backend();
 
