@@ -192,12 +192,14 @@ template <class V> struct wavefront {
 
     // Bands run diagonally: step k of column x takes the rows from
     //   top = band - step_skew * k - column_skew * (x - first_x)
-    // on. Column strides of 1.5 pages put a row of every column into two first-level cache
-    // sets; moving each column's rows up by one line spreads them over all sets. Both skews
-    // keep every dependence pointing to an earlier front or band (column_skew <= step_skew),
-    // and whole lines keep every vector aligned.
+    // on. Both skews keep every dependence pointing to an earlier front or band
+    // (0 < column_skew <= step_skew), and whole lines keep every vector aligned. A front
+    // touches about ten columns of three grids; a column stride of 1.5 pages maps the same
+    // rows of every other column to the same first-level cache sets, so the rows of
+    // neighbouring steps must lie several lines apart (step_skew - column_skew = 2 lines)
+    // or they evict one another.
     static void run(const wavefront_job& j) {
-        constexpr int step_skew = 8;
+        constexpr int step_skew = 24;
         constexpr int column_skew = 8;
         const int n = j.steps;
         const int h = j.band_rows;
