@@ -8,84 +8,7 @@ exe=$(realpath "$1")
 out=$(realpath -m "$2")
 rm -rf "$out"
 mkdir -p "$out/run1" "$out/run2"
-shots="$out"
-step=0
-vorla_pid=
-
-log() { echo "e2e: $*"; }
-fail() {
-    echo "e2e: FAILED: $*" >&2
-    shot failure || true
-    [ -n "$vorla_pid" ] && kill "$vorla_pid" 2>/dev/null || true
-    exit 1
-}
-shot() {
-    step=$((step + 1))
-    local file
-    file=$(printf '%s/%02d-%s.png' "$shots" "$step" "$1")
-    import -window root "$file"
-    last_shot=$file
-}
-
-# Polls for a visible window whose name matches; prints its id.
-wait_window() {
-    local pattern=$1 seconds=${2:-30} id
-    for ((i = 0; i < seconds * 10; i++)); do
-        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-wait_gone() {
-    local pattern=$1 seconds=${2:-30}
-    for ((i = 0; i < seconds * 10; i++)); do
-        xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-# Waits for the Wine process of Vorla to end; its exit code goes to exit_code.
-wait_exit() {
-    local seconds=${1:-30}
-    for ((i = 0; i < seconds * 10; i++)); do
-        if ! kill -0 "$vorla_pid" 2>/dev/null; then
-            exit_code=0
-            wait "$vorla_pid" || exit_code=$?
-            vorla_pid=
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
-
-# Number of pixels of the last screenshot, in a client rectangle, for which the ImageMagick
-# expression on r, g, b (0..1) holds.
-count_pixels() {
-    local x=$1 y=$2 w=$3 h=$4 expr=$5
-    convert "$last_shot" -crop "${w}x${h}+$((ox + x))+$((oy + y))" +repage -fx "$expr" \
-        -format '%[fx:round(mean*w*h)]' info:
-}
-
-# Client x where the dark text of a client rectangle of the last screenshot ends.
-text_end() {
-    local x=$1 y=$2 w=$3 h=$4 box
-    box=$(convert "$last_shot" -crop "${w}x${h}+$((ox + x))+$((oy + y))" +repage -fx "$is_dark" -format '%@' info:)
-    [[ $box =~ ^([0-9]+)x[0-9]+\+([0-9]+)\+ ]] || fail "no text in row at y $y ($box)"
-    echo $((x + BASH_REMATCH[2] + BASH_REMATCH[1]))
-}
-
-is_black='r<0.02 && g<0.02 && b<0.02'
-is_dark='r<0.5 && g<0.5 && b<0.5' # text, smoothed or not
-is_pure_red='r>0.98 && g<0.02 && b<0.02'
-is_pressure_red='r>0.98 && g<0.85 && b<0.85 && abs(g-b)<0.02'
-is_blue='r<0.02 && g<0.02 && b>0.98'
+source "$(dirname "$0")/e2e_lib.sh"
 
 # Finds the client area's origin on screen from the tool line: its first cell is blue and
 # starts at client (10, 100).
@@ -245,4 +168,4 @@ log "run 2 exit code $exit_code"
 [ "$exit_code" -eq 0 ] || fail "exit code $exit_code after cancelling"
 shot ended
 
-log "passed; screenshots in $shots"
+log "passed; screenshots in $out"
