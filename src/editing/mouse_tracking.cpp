@@ -141,17 +141,28 @@ void commit_line(HDC dc) {
     s.drag_start = s.drag_end;
 }
 
-void commit_rectangle(HDC dc) {
+namespace {
+
+// The solid outline of a committed rectangle or ellipse over the hollow brush; returns
+// whether the start-point guard held.
+bool draw_committed_outline(HDC dc, shape kind) {
     auto& s = simulation_state;
     const selected_pen trace_pen = select_new_pen(dc, PS_SOLID);
     HGDIOBJ previous_brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
     const bool guarded = start_point_guard();
     if (guarded) {
-        draw_shape(dc, shape::rectangle, s.drag_start, s.drag_end);
+        draw_shape(dc, kind, s.drag_start, s.drag_end);
     }
     release_pen(dc, trace_pen);
     SelectObject(dc, previous_brush);
-    if (guarded) {
+    return guarded;
+}
+
+} // namespace
+
+void commit_rectangle(HDC dc) {
+    auto& s = simulation_state;
+    if (draw_committed_outline(dc, shape::rectangle)) {
         write_rectangle_walls(s.drag_start, s.drag_end);
         s.drag_end = s.drag_start;
     }
@@ -159,15 +170,7 @@ void commit_rectangle(HDC dc) {
 
 void commit_ellipse(HDC dc) {
     auto& s = simulation_state;
-    const selected_pen trace_pen = select_new_pen(dc, PS_SOLID);
-    HGDIOBJ previous_brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    const bool guarded = start_point_guard();
-    if (guarded) {
-        draw_shape(dc, shape::ellipse, s.drag_start, s.drag_end);
-    }
-    release_pen(dc, trace_pen);
-    SelectObject(dc, previous_brush);
-    if (guarded) {
+    if (draw_committed_outline(dc, shape::ellipse)) {
         set_ellipse_from_drag(s.drag_start, s.drag_end);
         draw_focus_marks(dc);
         write_ellipse_walls();
