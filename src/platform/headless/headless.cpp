@@ -17,7 +17,7 @@ struct screen_window {
     std::wstring title;
     bool visible = false;
     int width = 0, height = 0;
-    std::vector<std::uint32_t> shown; // the last presented image
+    std::vector<std::uint32_t> shown; // the image when the window went away
     std::uint64_t frames = 0;
 };
 
@@ -69,10 +69,20 @@ class headless_backend final : public platform::backend {
         s.height = height;
         return {width, height}; // no frame: the client area is the whole window
     }
+    // The layer still holds the framebuffer here: what the window showed last stays readable.
     void destroy_window(window_id id) override {
         auto it = screens.find(id);
-        if (it != screens.end()) {
-            it->second.visible = false;
+        if (it == screens.end()) {
+            return;
+        }
+        screen_window& s = it->second;
+        s.visible = false;
+        int width = 0, height = 0;
+        const std::uint32_t* pixels = platform::window_pixels(id, &width, &height);
+        if (s.frames > 0 && pixels != nullptr) {
+            s.width = width;
+            s.height = height;
+            s.shown.assign(pixels, pixels + static_cast<std::size_t>(width) * height);
         }
     }
     void show_window(window_id id, bool visible) override {
@@ -81,13 +91,13 @@ class headless_backend final : public platform::backend {
     void set_title(window_id id, const std::wstring& title) override {
         screens[id].title = title;
     }
-    void present(window_id id, const std::uint32_t* pixels, int width, int height,
+    // A frame is only counted here: the screen of a live window is its framebuffer, which
+    // holds what was presented, so copying every frame would buy nothing.
+    void present(window_id id, const std::uint32_t*, int width, int height,
                  platform::rect_i) override {
         screen_window& s = screens[id];
         s.width = width;
         s.height = height;
-        s.shown.assign(pixels,
-                       pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
         ++s.frames;
     }
     void set_capture(window_id, bool) override {}

@@ -89,7 +89,7 @@ void run_for_ms(std::uint64_t ms);
 int client_width(HWND window);
 int client_height(HWND window);
 // The pixel as GetPixel would give it (0x00BBGGRR); CLR_INVALID outside the client area.
-// After the window is gone, its last presented image.
+// After the window is gone, the image it had when it was destroyed (none if it never showed).
 COLORREF client_pixel(HWND window, int x, int y);
 // The whole client area, 0x00RRGGBB, rows top-down.
 std::vector<std::uint32_t> client_image(HWND window);

@@ -11,6 +11,10 @@
 #include <cwchar>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vorla::platform {
 
 namespace {
@@ -322,6 +326,32 @@ void fill_span(dc_object& dc, surface& s, std::uint32_t color, long long y, long
         std::uint32_t& target =
             s.pixels[static_cast<std::size_t>(y) * s.width + static_cast<std::size_t>(x)];
         target = apply_mix(dc.mix, color, target);
+    }
+}
+
+// n pixels of a 32-bit DIB row into the framebuffer, without the unused top byte.
+void copy_opaque_row(std::uint32_t* target, const std::uint8_t* line, long long n, bool streaming) {
+    long long x = 0;
+#if defined(__SSE2__)
+    if (streaming) {
+        for (; x < n && (reinterpret_cast<std::uintptr_t>(target + x) & 15) != 0; ++x) {
+            std::uint32_t value;
+            std::memcpy(&value, line + x * 4, 4);
+            target[x] = value & 0x00FFFFFFu;
+        }
+        const __m128i low_bytes = _mm_set1_epi32(0x00FFFFFF);
+        for (; x + 4 <= n; x += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + x * 4));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(target + x), _mm_and_si128(v, low_bytes));
+        }
+    }
+#else
+    (void)streaming;
+#endif
+    for (; x < n; ++x) {
+        std::uint32_t value;
+        std::memcpy(&value, line + x * 4, 4);
+        target[x] = value & 0x00FFFFFFu;
     }
 }
 
@@ -904,6 +934,8 @@ int WINAPI StretchDIBits(HDC dc_handle, int x_dest, int y_dest, int dest_width, 
             std::max<long long>({x_dest, d.clip.left, static_cast<long long>(x_dest) - x_src});
         const long long x_to = std::min<long long>({static_cast<long long>(x_dest) + dest_width,
                                                     d.clip.right, x_dest + (image_width - x_src)});
+        // A whole frame would only push everything else out of the caches on its way through.
+        const bool streaming = (x_to - x_from) * dh >= 16 * 1024;
         for (long long row = 0; row < dh && x_from < x_to; ++row) {
             const long long ty = y_dest + row;
             const long long sy = src_top + row;
@@ -914,12 +946,13 @@ int WINAPI StretchDIBits(HDC dc_handle, int x_dest, int y_dest, int dest_width, 
             const std::uint8_t* line = base + memory_row * stride + (x_from - x_dest + x_src) * 4;
             std::uint32_t* target = d.pixels + static_cast<std::size_t>(ty) * d.width +
                                     static_cast<std::size_t>(x_from);
-            for (long long x = x_from; x < x_to; ++x, line += 4) {
-                std::uint32_t value;
-                std::memcpy(&value, line, 4);
-                *target++ = value & 0x00FFFFFFu;
-            }
+            copy_opaque_row(target, line, x_to - x_from, streaming);
         }
+#if defined(__SSE2__)
+        if (streaming) {
+            _mm_sfence();
+        }
+#endif
         touched(*dc, RECT{x_dest, y_dest, x_dest + dest_width, y_dest + dest_height});
         return src_height;
     }
