@@ -3,6 +3,8 @@
 // compiled for a wider instruction set can leak into the rest of the program.
 #pragma once
 
+#include <cstdint>
+
 namespace fdtd_kernel {
 
 inline constexpr int stride = 768; // cells per column of every grid
@@ -12,6 +14,7 @@ inline constexpr int first_y = 146;
 inline constexpr int last_y = 722;
 inline constexpr int max_steps = 8;
 inline constexpr int bit_stride = stride / 8;
+inline constexpr int group_stride = stride / 16; // 16-row groups per column
 
 // Several time steps of the region, run as one skewed wavefront over bands of rows.
 struct wavefront_job {
@@ -36,5 +39,9 @@ void run_wavefront_portable(const wavefront_job& job);
 void run_wavefront_sse2(const wavefront_job& job);
 void run_wavefront_avx2(const wavefront_job& job);
 void run_wavefront_avx512(const wavefront_job& job); // needs factor bits
+
+// Whether every region cell of mask (element [x][y] at x * stride + y) is 0 or 1 and is 1
+// exactly where bit y % 16 of ones[x * group_stride + y / 16] is set.
+bool mask_matches_ones_avx512(const int32_t* mask, const uint16_t* ones);
 
 } // namespace fdtd_kernel

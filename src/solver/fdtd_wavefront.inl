@@ -1,8 +1,8 @@
 // Body of the wavefront kernels; included once per instruction set after a vector type V
 // with width, load (aligned), loadu, store (aligned), set1, sub, mul, add and carry (last
 // lane of the previous vector followed by all but the last lane of this one), factor (the
-// face products of rows y..y+W-1 from the double grid or the bits); from four
-// lanes up also neg (sign flipped), blend<lanes> and store_lanes<lanes>.
+// face products of rows y..y+W-1 from the double grid) or half_factor (0.5 times them, from
+// the bits); from four lanes up also neg (sign flipped), blend<lanes> and store_lanes<lanes>.
 //
 // Per step, in this order per cell, exactly the operations of the three sweeps:
 //   vx[x][y] = vx[x][y] - (0.5 (p[x+1][y] - p[x][y])) fx[x][y]     (x = 896: p[896][y])
@@ -68,23 +68,32 @@ template <class V> struct wavefront {
     // a multiple of 4 KiB apart, and a load behind a store to the same page offset would
     // wait for it.
     template <bool last_column> static inline vector_rows velocities(const column& k, int y) {
-        const reg c = V::set1(0.5);
         vector_rows r;
         r.p0 = V::load(k.pc + y);
         r.p_below = V::loadu(k.pc + y + 1);
         r.vx_left = V::load(k.vxl + y);
         const reg vy0 = V::load(k.vyc + y);
-        const reg fy = V::factor(k.fyc, k.fyb, y);
         if (last_column) {
             r.vxn = r.p0;
         } else {
             const reg p_right = V::load(k.pn + y);
             const reg vx0 = V::load(k.vxc + y);
-            const reg fx = V::factor(k.fxc, k.fxb, y);
-            r.vxn = V::sub(vx0, V::mul(V::mul(c, V::sub(p_right, r.p0)), fx));
+            r.vxn = V::sub(vx0, face_term(V::sub(p_right, r.p0), k.fxc, k.fxb, y));
         }
-        r.vyn = V::sub(vy0, V::mul(V::mul(c, V::sub(r.p_below, r.p0)), fy));
+        r.vyn = V::sub(vy0, face_term(V::sub(r.p_below, r.p0), k.fyc, k.fyb, y));
         return r;
+    }
+
+    // (0.5 d) f. Kernels whose products are all 0.0 or 1.0 may give d (0.5 f) instead, the
+    // same bits for every d: with f = 1 both are 0.5 d; with f = 0 both are d's sign on a
+    // zero for finite d and the default NaN for an infinite one; a NaN d passes through both
+    // unchanged (d is a difference, so never a signalling NaN).
+    static inline reg face_term(reg d, const double* f, const unsigned char* bits, int y) {
+        if constexpr (requires { V::half_factor(bits, y); }) {
+            return V::mul(d, V::half_factor(bits, y));
+        } else {
+            return V::mul(V::mul(V::set1(0.5), d), V::factor(f, bits, y));
+        }
     }
 
     // p - 0.5 ((vx - vx_left) + (vy - vy_above)), the x difference first.
