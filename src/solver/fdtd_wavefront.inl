@@ -205,10 +205,10 @@ template <class V> struct wavefront {
     // (0 < column_skew <= step_skew), and whole lines keep every vector aligned. A front
     // touches about ten columns of three grids; a column stride of 1.5 pages maps the same
     // rows of every other column to the same first-level cache sets, so the rows of
-    // neighbouring steps must lie several lines apart (step_skew - column_skew = 2 lines)
+    // neighbouring steps must lie several lines apart (step_skew - column_skew = 3 lines)
     // or they evict one another.
     static void run(const wavefront_job& j) {
-        constexpr int step_skew = 24;
+        constexpr int step_skew = 32;
         constexpr int column_skew = 8;
         const int n = j.steps;
         const int h = j.band_rows;
