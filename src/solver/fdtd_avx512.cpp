@@ -11,19 +11,19 @@
 #endif
 
 namespace {
-struct half_factor_table {
+struct factor_table {
     alignas(64) double rows[256][8];
 };
-constexpr half_factor_table make_half_factors() {
-    half_factor_table t{};
+constexpr factor_table make_factors() {
+    factor_table t{};
     for (int byte = 0; byte < 256; ++byte) {
         for (int lane = 0; lane < 8; ++lane) {
-            t.rows[byte][lane] = (byte >> lane) & 1 ? 0.5 : 0.0;
+            t.rows[byte][lane] = (byte >> lane) & 1 ? 1.0 : 0.0;
         }
     }
     return t;
 }
-constexpr half_factor_table half_factors = make_half_factors();
+constexpr factor_table face_factors = make_factors();
 
 struct avx512_ops {
     using reg = __m512d;
@@ -37,12 +37,12 @@ struct avx512_ops {
     static void store(double* p, reg v) {
         _mm512_store_pd(p, v);
     }
-    // 0.5 times eight products, from one byte of bits (fewer bytes to carry through the
-    // caches), as a vector looked up in a table: a plain load, where a mask register would
-    // cost a move on the vector port that the arithmetic keeps busy. Few bytes occur in a
-    // field, so few lines of the table are ever touched.
-    static reg half_factor(const unsigned char* bits, int y) {
-        return _mm512_load_pd(half_factors.rows[bits[y / 8]]);
+    // Eight face products (1.0 or 0.0) from one byte of bits (fewer bytes to carry through
+    // the caches), as a vector looked up in a table: a plain load, where a mask register
+    // would cost a move on the vector port that the arithmetic keeps busy. Few bytes occur in
+    // a field, so few lines of the table are ever touched.
+    static reg factor(const double*, const unsigned char* bits, int y) {
+        return _mm512_load_pd(face_factors.rows[bits[y / 8]]);
     }
     static reg set1(double v) {
         return _mm512_set1_pd(v);

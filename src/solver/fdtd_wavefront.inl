@@ -1,8 +1,8 @@
 // Body of the wavefront kernels; included once per instruction set after a vector type V
 // with width, load (aligned), loadu, store (aligned), set1, sub, mul, add and carry (last
 // lane of the previous vector followed by all but the last lane of this one), factor (the
-// face products of rows y..y+W-1 from the double grid) or half_factor (0.5 times them, from
-// the bits); from four lanes up also neg (sign flipped), blend<lanes> and store_lanes<lanes>.
+// face products of rows y..y+W-1, from the double grid or from the bits); from four lanes up also
+// neg (sign flipped), blend<lanes> and store_lanes<lanes>.
 //
 // Per step, in this order per cell, exactly the operations of the three sweeps:
 //   vx[x][y] = vx[x][y] - (0.5 (p[x+1][y] - p[x][y])) fx[x][y]     (x = 896: p[896][y])
@@ -84,16 +84,9 @@ template <class V> struct wavefront {
         return r;
     }
 
-    // (0.5 d) f. Kernels whose products are all 0.0 or 1.0 may give d (0.5 f) instead, the
-    // same bits for every d: with f = 1 both are 0.5 d; with f = 0 both are d's sign on a
-    // zero for finite d and the default NaN for an infinite one; a NaN d passes through both
-    // unchanged (d is a difference, so never a signalling NaN).
+    // (0.5 d) f: the coefficient first, then the face product, each product rounded.
     static inline reg face_term(reg d, const double* f, const unsigned char* bits, int y) {
-        if constexpr (requires { V::half_factor(bits, y); }) {
-            return V::mul(d, V::half_factor(bits, y));
-        } else {
-            return V::mul(V::mul(V::set1(0.5), d), V::factor(f, bits, y));
-        }
+        return V::mul(V::mul(V::set1(0.5), d), V::factor(f, bits, y));
     }
 
     // p - 0.5 ((vx - vx_left) + (vy - vy_above)), the x difference first.
