@@ -67,7 +67,9 @@ std::string json_string(const std::string& s) {
 }
 
 std::string json_point(const point& p) {
-    return "[" + std::to_string(p.x) + ", " + std::to_string(p.y) + "]";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "[%d, %d]", p.x, p.y);
+    return buf;
 }
 
 } // namespace
@@ -141,7 +143,11 @@ std::vector<uint8_t> probe_wav(const std::vector<probe_sample>& samples) {
     const auto data_bytes = static_cast<uint32_t>(samples.size() * 2);
     std::vector<uint8_t> w;
     w.reserve(44 + data_bytes);
-    const auto tag = [&w](const char* t) { w.insert(w.end(), t, t + 4); };
+    const auto tag = [&w](const char* t) {
+        for (int i = 0; i < 4; ++i) {
+            w.push_back(static_cast<uint8_t>(t[i]));
+        }
+    };
     tag("RIFF");
     put_le(w, 36 + data_bytes, 4);
     tag("WAVE");
