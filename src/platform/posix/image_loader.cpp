@@ -108,7 +108,13 @@ HANDLE load_bitmap_file(const std::wstring& name) {
     if (!in.read(data.data(), static_cast<std::streamsize>(data.size()))) {
         return nullptr;
     }
-    if (!header_is_sound(data)) {
+    return load_bitmap_bytes(data);
+}
+
+} // namespace
+
+HANDLE load_bitmap_bytes(const std::vector<char>& data) {
+    if (static_cast<long long>(data.size()) > max_file_bytes || !header_is_sound(data)) {
         return nullptr;
     }
     QByteArray bytes = QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()));
@@ -134,8 +140,6 @@ HANDLE load_bitmap_file(const std::wstring& name) {
     }
     return create_bitmap_object(width, height, std::move(pixels));
 }
-
-} // namespace
 
 } // namespace vorla::platform
 

@@ -140,6 +140,10 @@ HDC create_window_dc(std::uintptr_t window, std::optional<RECT> clip);
 // Frees the DCs that draw on a window that is going away.
 void release_window_dcs(std::uintptr_t window);
 HBITMAP create_bitmap_object(int width, int height, std::vector<std::uint32_t> pixels);
+
+// A bitmap from the bytes of a BMP file, or null when the headers promise more than the
+// bytes hold or the image cannot be read; what LoadImageW does after reading the file.
+HANDLE load_bitmap_bytes(const std::vector<char>& data);
 std::uintptr_t stock_icon_handle();
 
 // ---- text
