@@ -80,3 +80,19 @@ is_pure_red='r>0.98 && g<0.02 && b<0.02'
 is_pressure_red='r>0.98 && g<0.85 && b<0.85 && abs(g-b)<0.02'
 is_blue='r<0.02 && g<0.02 && b>0.98'
 is_yellow='r>0.98 && g>0.98 && b<0.02'
+
+# The client area's origin on screen (ox, oy), from the tool line: its blue character cells
+# start at client (10, 100) and fill one line of the default font, within its row.
+locate_client() {
+    local box
+    box=$(convert "$last_shot" -fx "$is_blue" -format '%@' info:)
+    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "no tool line found ($box)"
+    local w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]}
+    ox=$((BASH_REMATCH[3] - 10))
+    oy=$((BASH_REMATCH[4] - 100))
+    log "tool line box ${w}x${h}, client origin at ($ox, $oy)"
+    [ "$h" -ge 10 ] && [ "$h" -le 18 ] || fail "tool line should be one row high, found $h"
+    [ "$w" -gt 300 ] || fail "tool line too short: $w"
+}
+
+move_to() { xdotool mousemove "$((ox + $1))" "$((oy + $2))"; }

@@ -11,21 +11,6 @@ rm -rf "$out"
 mkdir -p "$out/run1" "$out/run2"
 source "$(dirname "$0")/e2e_lib.sh"
 
-# The client area's origin on screen, from the tool line: blue cells from client (10, 100).
-locate_client() {
-    local box
-    box=$(convert "$last_shot" -fx "$is_blue" -format '%@' info:)
-    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || fail "no tool line found ($box)"
-    local w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]}
-    ox=$((BASH_REMATCH[3] - 10))
-    oy=$((BASH_REMATCH[4] - 100))
-    log "tool line box ${w}x${h}, client origin at ($ox, $oy)"
-    [ "$h" -ge 10 ] && [ "$h" -le 18 ] || fail "tool line should be one row high, found $h"
-    [ "$w" -gt 300 ] || fail "tool line too short: $w"
-}
-
-move_to() { xdotool mousemove "$((ox + $1))" "$((oy + $2))"; }
-
 start_vorla() {
     local folder=$1
     (cd "$folder" && exec "$exe") &
