@@ -5,23 +5,32 @@
 #include "solver/sources.h"
 #include "state/simulation_state.h"
 
+#include <cstddef>
 #include <cstring>
 
 static_assert(fdtd_kernel::stride == grid_height);
 static_assert(fdtd_kernel::first_x == field_origin_x && fdtd_kernel::last_x == region_last_x);
 static_assert(fdtd_kernel::first_y == field_origin_y && fdtd_kernel::last_y == region_last_y);
+static_assert(
+    (offsetof(simulation_state_record, velocity_x) - offsetof(simulation_state_record, pressure)) %
+            4096 ==
+        512 &&
+    (offsetof(simulation_state_record, velocity_y) - offsetof(simulation_state_record, pressure)) %
+            4096 ==
+        1024);
 
 namespace {
 
 // The mask product of every face as a double, kept beside a copy of the mask it came from.
 // Wall tools, Del and the bitmap import write medium_mask directly, so the copy is compared
 // before every run of steps and the products are rebuilt when anything differs.
-// The two product grids start 1 KiB and 3 KiB past a page boundary, so that they do not
-// share first-level cache sets with the same cells of the state's grids.
+// The two product grids start 2 KiB and 3 KiB past a page boundary, so that they do not
+// share first-level cache sets with the same cells of the state's grids (pressure at 0,
+// the velocities at 0.5 and 1 KiB).
 constexpr int factor_cells = grid_width * grid_height;
 alignas(4096) double factor_storage[2 * factor_cells + 1024];
 using factor_grid = double[grid_width][grid_height];
-factor_grid& face_factor_x = *reinterpret_cast<factor_grid*>(factor_storage + 128);
+factor_grid& face_factor_x = *reinterpret_cast<factor_grid*>(factor_storage + 256);
 factor_grid& face_factor_y = *reinterpret_cast<factor_grid*>(factor_storage + factor_cells + 384);
 int32_t mask_seen[grid_width][grid_height];
 bool face_factors_ready = false;
@@ -33,6 +42,9 @@ bool factor_bits_valid = false;
 // region cell holds 0, so comparing the mask with these reads half of what comparing it
 // with mask_seen reads.
 uint16_t mask_ones[grid_width][fdtd_kernel::group_stride];
+// Per column, how many eight-row groups before each group hold a face whose product is not
+// 1.0: the kernels take the 1.0 of a run of open groups from a register, not from memory.
+unsigned char walled_groups_before[grid_width][fdtd_kernel::group_count_stride];
 
 // Mask product of a face: the two cells' mask values multiplied as 32-bit integers, then
 // taken as a double (1.0 between two medium cells, 0.0 at a wall).
@@ -88,6 +100,21 @@ void refresh_face_factors() {
                 factor_bits_valid && (fx == 0.0 || fx == 1.0) && (fy == 0.0 || fy == 1.0);
         }
     }
+    for (int x = field_origin_x; x <= region_last_x; ++x) {
+        int walled = 0;
+        for (int g = 0; g < fdtd_kernel::group_count_stride - 1; ++g) {
+            walled_groups_before[x][g] = static_cast<unsigned char>(walled);
+            bool open = true;
+            for (int y = 8 * g; y < 8 * g + 8; ++y) {
+                const bool inside = y >= field_origin_y && y < region_last_y;
+                open = open && inside && face_factor_y[x][y] == 1.0 &&
+                       (x == region_last_x || face_factor_x[x][y] == 1.0);
+            }
+            walled += open ? 0 : 1;
+        }
+        walled_groups_before[x][fdtd_kernel::group_count_stride - 1] =
+            static_cast<unsigned char>(walled);
+    }
     face_factors_ready = true;
 }
 
@@ -134,6 +161,7 @@ void run_steps(double pi, int count) {
         job.factor_y = &face_factor_y[0][0];
         job.factor_bits_x = &factor_bits_x[0][0];
         job.factor_bits_y = &factor_bits_y[0][0];
+        job.walled_groups_before = &walled_groups_before[0][0];
         job.steps = steps;
         job.band_rows = 128;
         job.sine_x = -1;

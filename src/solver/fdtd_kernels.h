@@ -14,7 +14,8 @@ inline constexpr int first_y = 146;
 inline constexpr int last_y = 722;
 inline constexpr int max_steps = 8;
 inline constexpr int bit_stride = stride / 8;
-inline constexpr int group_stride = stride / 16; // 16-row groups per column
+inline constexpr int group_stride = stride / 16;          // 16-row groups per column
+inline constexpr int group_count_stride = stride / 8 + 1; // counts per column, see below
 
 // Several time steps of the region, run as one skewed wavefront over bands of rows.
 struct wavefront_job {
@@ -28,6 +29,11 @@ struct wavefront_job {
     // 0.0 or 1.0; null otherwise.
     const unsigned char* factor_bits_x;
     const unsigned char* factor_bits_y;
+    // For each column, entry g of group_count_stride counts the eight-row groups before g
+    // (rows 0..8g-1) with a face whose product is not 1.0 or that lies outside the region
+    // (the right face of the last column does not count). Two equal entries mean every
+    // face in between is open. Null to use the products everywhere.
+    const unsigned char* walled_groups_before;
     int steps;     // 1..max_steps
     int band_rows; // rows per band; a multiple of 8
     int sine_x;    // region cell that gets sine_samples[k] after step k; -1 for none

@@ -67,7 +67,8 @@ template <class V> struct wavefront {
     // The velocity part of rows y..y+W-1. Every load comes before any store: the grids lie
     // a multiple of 4 KiB apart, and a load behind a store to the same page offset would
     // wait for it.
-    template <bool last_column> static inline vector_rows velocities(const column& k, int y) {
+    template <bool last_column, bool open_faces>
+    static inline vector_rows velocities(const column& k, int y) {
         vector_rows r;
         r.p0 = V::load(k.pc + y);
         r.p_below = V::loadu(k.pc + y + 1);
@@ -78,15 +79,55 @@ template <class V> struct wavefront {
         } else {
             const reg p_right = V::load(k.pn + y);
             const reg vx0 = V::load(k.vxc + y);
-            r.vxn = V::sub(vx0, face_term(V::sub(p_right, r.p0), k.fxc, k.fxb, y));
+            r.vxn = V::sub(vx0, face_term<open_faces>(V::sub(p_right, r.p0), k.fxc, k.fxb, y));
         }
-        r.vyn = V::sub(vy0, face_term(V::sub(r.p_below, r.p0), k.fyc, k.fyb, y));
+        r.vyn = V::sub(vy0, face_term<open_faces>(V::sub(r.p_below, r.p0), k.fyc, k.fyb, y));
         return r;
     }
 
-    // (0.5 d) f: the coefficient first, then the face product, each product rounded.
+    // (0.5 d) f: the coefficient first, then the face product, each product rounded. Where
+    // every face product of the rows is known to be 1.0, the 1.0 comes from a register
+    // rather than from memory; the multiplication stays.
+    template <bool open_faces>
     static inline reg face_term(reg d, const double* f, const unsigned char* bits, int y) {
-        return V::mul(V::mul(V::set1(0.5), d), V::factor(f, bits, y));
+        if constexpr (open_faces) {
+            return V::mul(V::mul(V::set1(0.5), d), V::set1(1.0));
+        } else {
+            return V::mul(V::mul(V::set1(0.5), d), V::factor(f, bits, y));
+        }
+    }
+
+    // Whether every face that rows y..end-1 of the column use has the product 1.0.
+    static inline bool faces_open(const wavefront_job& j, int x, int y, int end) {
+        if (j.walled_groups_before == nullptr) {
+            return false;
+        }
+        const unsigned char* before = j.walled_groups_before + x * fdtd_kernel::group_count_stride;
+        return before[(end + 7) / 8] == before[y / 8];
+    }
+
+    // Whole vectors of rows y..end-1 that touch no region edge; returns the first row left.
+    template <bool last_column, bool open_faces>
+    static inline int vector_run(const column& k, int y, int end, reg& prev) {
+        VORLA_UNROLL_TWICE
+        for (; y + W <= end; y += W) {
+            const vector_rows r = velocities<last_column, open_faces>(k, y);
+            const reg p_new = pressure(r, V::carry(prev, r.vyn));
+            V::store(k.vxc + y, r.vxn);
+            V::store(k.vyc + y, r.vyn);
+            V::store(k.pc + y, p_new);
+            prev = r.vyn;
+        }
+        return y;
+    }
+
+    template <bool last_column>
+    static inline int vector_rows_of(const wavefront_job& j, const column& k, int x, int y, int end,
+                                     reg& prev) {
+        if (y + W <= end && faces_open(j, x, y, end)) {
+            return vector_run<last_column, true>(k, y, end, prev);
+        }
+        return vector_run<last_column, false>(k, y, end, prev);
     }
 
     // p - 0.5 ((vx - vx_left) + (vy - vy_above)), the x difference first.
@@ -128,7 +169,7 @@ template <class V> struct wavefront {
             static_assert(first_y % 8 == 2 && (last_y - 2) % 8 == 0);
             if (ya == first_y) {
                 y = first_y - 2;
-                vector_rows r = velocities<last_column>(k, y);
+                vector_rows r = velocities<last_column, false>(k, y);
                 // Lane 1 is row 145: -pressure[146], the second lane of p_below.
                 r.vyn = V::template blend<0x2>(r.vyn, V::neg(r.p_below));
                 const reg vyn = r.vyn;
@@ -143,18 +184,10 @@ template <class V> struct wavefront {
                 prev = V::loadu(k.vyc + y - W);
             }
             const int vector_end = yb < last_y - 2 ? yb : last_y - 2;
-            VORLA_UNROLL_TWICE
-            for (; y + W <= vector_end; y += W) {
-                const vector_rows r = velocities<last_column>(k, y);
-                const reg p_new = pressure(r, V::carry(prev, r.vyn));
-                V::store(k.vxc + y, r.vxn);
-                V::store(k.vyc + y, r.vyn);
-                V::store(k.pc + y, p_new);
-                prev = r.vyn;
-            }
+            y = vector_rows_of<last_column>(j, k, x, y, vector_end, prev);
             if (yb == last_y + 1) {
                 // Rows 720, 721 and 722; lane 2 of velocity_y takes pressure[722].
-                vector_rows r = velocities<last_column>(k, y);
+                vector_rows r = velocities<last_column, false>(k, y);
                 r.vyn = V::template blend<0x4>(r.vyn, r.p0);
                 const reg vyn = r.vyn;
                 const reg p_new = pressure(r, V::carry(prev, vyn));
@@ -173,14 +206,7 @@ template <class V> struct wavefront {
             const int vector_end = yb < last_y ? yb : last_y;
             if (y + W <= vector_end) {
                 prev = V::loadu(k.vyc + y - W);
-                for (; y + W <= vector_end; y += W) {
-                    const vector_rows r = velocities<last_column>(k, y);
-                    const reg p_new = pressure(r, V::carry(prev, r.vyn));
-                    V::store(k.vxc + y, r.vxn);
-                    V::store(k.vyc + y, r.vyn);
-                    V::store(k.pc + y, p_new);
-                    prev = r.vyn;
-                }
+                y = vector_rows_of<last_column>(j, k, x, y, vector_end, prev);
             }
         }
         for (; y < yb; ++y) {

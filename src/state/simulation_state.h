@@ -32,12 +32,18 @@ struct point {
 
 template <typename T> using grid = T[grid_width][grid_height];
 
-struct simulation_state_record {
+// Page-aligned, so that the spacing below places the grids as intended.
+struct alignas(4096) simulation_state_record {
     // Grids, indexed [x][y]; y is contiguous in memory.
     alignas(64) grid<int32_t> medium_mask; // 1 medium, 0 wall
     alignas(64) grid<int32_t> cell_color;  // 0x00RRGGBB
     alignas(64) grid<double> pressure;
+    // Every grid is a whole number of pages long; without the spacing the same cell of the
+    // three field grids would fall into the same first-level cache sets, and a load from one
+    // would wait behind a store to another at the same page offset.
+    unsigned char spacing_before_velocity_x[512];
     alignas(64) grid<double> velocity_x; // face between [x][y] and [x+1][y]
+    unsigned char spacing_before_velocity_y[512];
     alignas(64) grid<double> velocity_y; // face between [x][y] and [x][y+1]
 
     int32_t is_running;
@@ -89,7 +95,8 @@ inline int32_t wrapping_increment(int32_t value) {
 
 // A mouse message's position word: x the low 16 bits, y the next 16, both unsigned.
 inline point point_from_position_word(uint32_t word) {
-    return point{static_cast<int32_t>(word & 0xFFFFu), static_cast<int32_t>((word >> 16) & 0xFFFFu)};
+    return point{static_cast<int32_t>(word & 0xFFFFu),
+                 static_cast<int32_t>((word >> 16) & 0xFFFFu)};
 }
 
 inline bool inside_grid(int32_t x, int32_t y) {

@@ -318,6 +318,37 @@ TEST(KernelEquivalence, MaskChangesAtTheRegionCorners) {
     expect_same(corner_mask_changes);
 }
 
+// Lone walls on the first and last row of eight-row groups, in the first, the second last and
+// the last column: runs of open faces end exactly there, and a wall in the last column closes
+// only its lower and upper faces, since that column has no right face to close.
+void walls_at_group_edges(session& run) {
+    auto& s = simulation_state;
+    run.pulse({450, 375});
+    run.pulse({880, 160});
+    run.pulse({140, 700});
+    run.frames_and_paint(2);
+    const int columns[] = {128, 129, 500, 895, 896};
+    const int rows[] = {151, 152, 159, 160, 375, 376, 719, 720, 721};
+    for (const int x : columns) {
+        for (const int y : rows) {
+            s.medium_mask[x][y] = 0;
+        }
+        run.frames_and_paint(1);
+    }
+    run.steps(3);
+    for (const int x : columns) {
+        for (const int y : rows) {
+            s.medium_mask[x][y] = 1;
+        }
+    }
+    s.medium_mask[700][300] = 0; // a right neighbour's wall closes only the face between
+    run.frames_and_paint(3);
+}
+
+TEST(KernelEquivalence, WallsAtTheEdgesOfRowGroups) {
+    expect_same(walls_at_group_edges);
+}
+
 TEST(SimdPaths, EverySupportedPathCanBeForcedAndTheBestIsTheDefault) {
     const simd_path best = best_simd_path();
     EXPECT_EQ(active_simd_path(), best);
