@@ -28,8 +28,16 @@ struct avx2_ops {
     static reg mul(reg a, reg b) {
         return _mm256_mul_pd(a, b);
     }
+    // a first: when both are NaN the sum is a's. The compiler may swap the operands of its
+    // own addition, so the instruction is written out.
     static reg add(reg a, reg b) {
+#if defined(__GNUC__)
+        reg sum;
+        asm("vaddpd %2, %1, %0" : "=x"(sum) : "x"(a), "x"(b));
+        return sum;
+#else
         return _mm256_add_pd(a, b);
+#endif
     }
     static reg neg(reg a) {
         return _mm256_xor_pd(a, _mm256_set1_pd(-0.0));

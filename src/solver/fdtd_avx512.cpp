@@ -53,8 +53,16 @@ struct avx512_ops {
     static reg mul(reg a, reg b) {
         return _mm512_mul_pd(a, b);
     }
+    // a first: when both are NaN the sum is a's. The compiler may swap the operands of its
+    // own addition, so the instruction is written out.
     static reg add(reg a, reg b) {
+#if defined(__GNUC__)
+        reg sum;
+        asm("vaddpd %2, %1, %0" : "=v"(sum) : "v"(a), "v"(b));
+        return sum;
+#else
         return _mm512_add_pd(a, b);
+#endif
     }
     static reg neg(reg a) {
         return _mm512_castsi512_pd(

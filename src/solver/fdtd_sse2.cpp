@@ -28,8 +28,15 @@ struct sse2_ops {
     static reg mul(reg a, reg b) {
         return _mm_mul_pd(a, b);
     }
+    // a first: when both are NaN the sum is a's. The compiler may swap the operands of its
+    // own addition, so the instruction is written out.
     static reg add(reg a, reg b) {
+#if defined(__GNUC__)
+        asm("addpd %1, %0" : "+x"(a) : "x"(b));
+        return a;
+#else
         return _mm_add_pd(a, b);
+#endif
     }
     // [prev1, cur0]
     static reg carry(reg prev, reg cur) {

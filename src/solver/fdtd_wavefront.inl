@@ -30,6 +30,9 @@ using fdtd_kernel::last_y;
 using fdtd_kernel::stride;
 using fdtd_kernel::wavefront_job;
 
+// Read through a volatile access, so the compiler cannot fold away the multiplication by it.
+volatile const double open_face_product = 1.0;
+
 template <class V> struct wavefront {
     static constexpr int W = V::width;
 
@@ -58,6 +61,7 @@ template <class V> struct wavefront {
         const double* fyc;
         const unsigned char* fxb; // factor bits of column x
         const unsigned char* fyb;
+        reg one; // the face product of open faces, 1.0 in every lane
     };
 
     struct vector_rows {
@@ -79,19 +83,21 @@ template <class V> struct wavefront {
         } else {
             const reg p_right = V::load(k.pn + y);
             const reg vx0 = V::load(k.vxc + y);
-            r.vxn = V::sub(vx0, face_term<open_faces>(V::sub(p_right, r.p0), k.fxc, k.fxb, y));
+            r.vxn =
+                V::sub(vx0, face_term<open_faces>(V::sub(p_right, r.p0), k.fxc, k.fxb, y, k.one));
         }
-        r.vyn = V::sub(vy0, face_term<open_faces>(V::sub(r.p_below, r.p0), k.fyc, k.fyb, y));
+        r.vyn = V::sub(vy0, face_term<open_faces>(V::sub(r.p_below, r.p0), k.fyc, k.fyb, y, k.one));
         return r;
     }
 
     // (0.5 d) f: the coefficient first, then the face product, each product rounded. Where
     // every face product of the rows is known to be 1.0, the 1.0 comes from a register
-    // rather than from memory; the multiplication stays.
+    // rather than from memory; the multiplication stays (the compiler cannot see that the
+    // register holds 1.0, so it cannot drop it).
     template <bool open_faces>
-    static inline reg face_term(reg d, const double* f, const unsigned char* bits, int y) {
+    static inline reg face_term(reg d, const double* f, const unsigned char* bits, int y, reg one) {
         if constexpr (open_faces) {
-            return V::mul(V::mul(V::set1(0.5), d), V::set1(1.0));
+            return V::mul(V::mul(V::set1(0.5), d), one);
         } else {
             return V::mul(V::mul(V::set1(0.5), d), V::factor(f, bits, y));
         }
@@ -109,16 +115,28 @@ template <class V> struct wavefront {
     // Whole vectors of rows y..end-1 that touch no region edge; returns the first row left.
     template <bool last_column, bool open_faces>
     static inline int vector_run(const column& k, int y, int end, reg& prev) {
-        VORLA_UNROLL_TWICE
-        for (; y + W <= end; y += W) {
-            const vector_rows r = velocities<last_column, open_faces>(k, y);
-            const reg p_new = pressure(r, V::carry(prev, r.vyn));
-            V::store(k.vxc + y, r.vxn);
-            V::store(k.vyc + y, r.vyn);
-            V::store(k.pc + y, p_new);
-            prev = r.vyn;
+        if (y + W > end) {
+            return y;
         }
-        return y;
+        // The velocities of the next vector are worked out before the pressure of this one,
+        // so that each vector's long chain of operations overlaps the next one's loads.
+        vector_rows r = velocities<last_column, open_faces>(k, y);
+        VORLA_UNROLL_TWICE
+        for (; y + 2 * W <= end; y += W) {
+            const vector_rows next = velocities<last_column, open_faces>(k, y + W);
+            store_vector(k, y, r, prev);
+            r = next;
+        }
+        store_vector(k, y, r, prev);
+        return y + W;
+    }
+
+    static inline void store_vector(const column& k, int y, const vector_rows& r, reg& prev) {
+        const reg p_new = pressure(r, V::carry(prev, r.vyn));
+        V::store(k.vxc + y, r.vxn);
+        V::store(k.vyc + y, r.vyn);
+        V::store(k.pc + y, p_new);
+        prev = r.vyn;
     }
 
     template <bool last_column>
@@ -151,6 +169,7 @@ template <class V> struct wavefront {
         k.fyc = j.factor_y + base;
         k.fxb = j.factor_bits_x + x * fdtd_kernel::bit_stride;
         k.fyb = j.factor_bits_y + x * fdtd_kernel::bit_stride;
+        k.one = V::set1(open_face_product);
 
         // Open edges: the faces outside the region take the pressure before this step.
         if (x == first_x) {
