@@ -61,47 +61,73 @@ void coloring_kernel::color_column_avx2(const double* pressure, const int32_t* m
     }
 }
 
+namespace {
+
+// Grid rows y0..y0+7 of columns first_x+col0..+7 into frame rows 721-y0 down to 714-y0.
+inline void copy_block8(const int32_t* color, uint32_t* frame, int y0, int col0) {
+    const int32_t* src = color + (coloring_kernel::first_x + col0) * coloring_kernel::stride + y0;
+    constexpr int stride = coloring_kernel::stride;
+    constexpr int frame_columns = coloring_kernel::frame_columns;
+    // Named registers rather than arrays, so nothing is spilled to the stack.
+    const __m256i r0 = load8(src);
+    const __m256i r1 = load8(src + stride);
+    const __m256i r2 = load8(src + 2 * stride);
+    const __m256i r3 = load8(src + 3 * stride);
+    const __m256i r4 = load8(src + 4 * stride);
+    const __m256i r5 = load8(src + 5 * stride);
+    const __m256i r6 = load8(src + 6 * stride);
+    const __m256i r7 = load8(src + 7 * stride);
+    const __m256i t0 = _mm256_unpacklo_epi32(r0, r1);
+    const __m256i t1 = _mm256_unpackhi_epi32(r0, r1);
+    const __m256i t2 = _mm256_unpacklo_epi32(r2, r3);
+    const __m256i t3 = _mm256_unpackhi_epi32(r2, r3);
+    const __m256i t4 = _mm256_unpacklo_epi32(r4, r5);
+    const __m256i t5 = _mm256_unpackhi_epi32(r4, r5);
+    const __m256i t6 = _mm256_unpacklo_epi32(r6, r7);
+    const __m256i t7 = _mm256_unpackhi_epi32(r6, r7);
+    const __m256i u0 = _mm256_unpacklo_epi64(t0, t2);
+    const __m256i u1 = _mm256_unpackhi_epi64(t0, t2);
+    const __m256i u2 = _mm256_unpacklo_epi64(t1, t3);
+    const __m256i u3 = _mm256_unpackhi_epi64(t1, t3);
+    const __m256i u4 = _mm256_unpacklo_epi64(t4, t6);
+    const __m256i u5 = _mm256_unpackhi_epi64(t4, t6);
+    const __m256i u6 = _mm256_unpacklo_epi64(t5, t7);
+    const __m256i u7 = _mm256_unpackhi_epi64(t5, t7);
+    // Grid row y0 + j goes to frame row 721 - y0 - j.
+    uint32_t* dst =
+        frame + (coloring_kernel::first_y + coloring_kernel::frame_rows - 1 - y0) * frame_columns +
+        col0;
+    store8(dst, _mm256_permute2x128_si256(u0, u4, 0x20));
+    store8(dst - frame_columns, _mm256_permute2x128_si256(u1, u5, 0x20));
+    store8(dst - 2 * frame_columns, _mm256_permute2x128_si256(u2, u6, 0x20));
+    store8(dst - 3 * frame_columns, _mm256_permute2x128_si256(u3, u7, 0x20));
+    store8(dst - 4 * frame_columns, _mm256_permute2x128_si256(u0, u4, 0x31));
+    store8(dst - 5 * frame_columns, _mm256_permute2x128_si256(u1, u5, 0x31));
+    store8(dst - 6 * frame_columns, _mm256_permute2x128_si256(u2, u6, 0x31));
+    store8(dst - 7 * frame_columns, _mm256_permute2x128_si256(u3, u7, 0x31));
+}
+
+} // namespace
+
 void coloring_kernel::copy_frame_avx2(const int32_t* color, uint32_t* frame) {
-    for (int row0 = 0; row0 < frame_rows; row0 += 8) {
-        // Frame rows row0..row0+7 are grid rows 721-row0 down to 714-row0.
-        const int y0 = first_y + frame_rows - 8 - row0;
+    // Sixteen rows are one cache line of a column: blocks of sixteen rows that start on a
+    // line read every line once. The rows before the first and after the last such block
+    // are copied as 8-row blocks that overlap their neighbours (writing the same values).
+    constexpr int last_y = first_y + frame_rows - 1;       // 721
+    constexpr int first_line_y = (first_y + 15) / 16 * 16; // 160
+    constexpr int end_line_y = (last_y + 1) / 16 * 16;     // 720
+    static_assert(first_line_y - first_y <= 16 && last_y + 1 - end_line_y <= 8);
+    for (int col0 = 0; col0 < frame_columns; col0 += 8) {
+        copy_block8(color, frame, first_y, col0);
+        copy_block8(color, frame, first_line_y - 8, col0);
+    }
+    for (int y0 = first_line_y; y0 < end_line_y; y0 += 16) {
         for (int col0 = 0; col0 < frame_columns; col0 += 8) {
-            const int32_t* src = color + (first_x + col0) * stride + y0;
-            // Named registers rather than arrays, so nothing is spilled to the stack.
-            const __m256i r0 = load8(src);
-            const __m256i r1 = load8(src + stride);
-            const __m256i r2 = load8(src + 2 * stride);
-            const __m256i r3 = load8(src + 3 * stride);
-            const __m256i r4 = load8(src + 4 * stride);
-            const __m256i r5 = load8(src + 5 * stride);
-            const __m256i r6 = load8(src + 6 * stride);
-            const __m256i r7 = load8(src + 7 * stride);
-            const __m256i t0 = _mm256_unpacklo_epi32(r0, r1);
-            const __m256i t1 = _mm256_unpackhi_epi32(r0, r1);
-            const __m256i t2 = _mm256_unpacklo_epi32(r2, r3);
-            const __m256i t3 = _mm256_unpackhi_epi32(r2, r3);
-            const __m256i t4 = _mm256_unpacklo_epi32(r4, r5);
-            const __m256i t5 = _mm256_unpackhi_epi32(r4, r5);
-            const __m256i t6 = _mm256_unpacklo_epi32(r6, r7);
-            const __m256i t7 = _mm256_unpackhi_epi32(r6, r7);
-            const __m256i u0 = _mm256_unpacklo_epi64(t0, t2);
-            const __m256i u1 = _mm256_unpackhi_epi64(t0, t2);
-            const __m256i u2 = _mm256_unpacklo_epi64(t1, t3);
-            const __m256i u3 = _mm256_unpackhi_epi64(t1, t3);
-            const __m256i u4 = _mm256_unpacklo_epi64(t4, t6);
-            const __m256i u5 = _mm256_unpackhi_epi64(t4, t6);
-            const __m256i u6 = _mm256_unpacklo_epi64(t5, t7);
-            const __m256i u7 = _mm256_unpackhi_epi64(t5, t7);
-            // Grid row y0 + j of columns col0..col0+7 goes to frame row row0 + 7 - j.
-            uint32_t* dst = frame + (row0 + 7) * frame_columns + col0;
-            store8(dst, _mm256_permute2x128_si256(u0, u4, 0x20));
-            store8(dst - frame_columns, _mm256_permute2x128_si256(u1, u5, 0x20));
-            store8(dst - 2 * frame_columns, _mm256_permute2x128_si256(u2, u6, 0x20));
-            store8(dst - 3 * frame_columns, _mm256_permute2x128_si256(u3, u7, 0x20));
-            store8(dst - 4 * frame_columns, _mm256_permute2x128_si256(u0, u4, 0x31));
-            store8(dst - 5 * frame_columns, _mm256_permute2x128_si256(u1, u5, 0x31));
-            store8(dst - 6 * frame_columns, _mm256_permute2x128_si256(u2, u6, 0x31));
-            store8(dst - 7 * frame_columns, _mm256_permute2x128_si256(u3, u7, 0x31));
+            copy_block8(color, frame, y0, col0);
+            copy_block8(color, frame, y0 + 8, col0);
         }
+    }
+    for (int col0 = 0; col0 < frame_columns; col0 += 8) {
+        copy_block8(color, frame, last_y - 7, col0);
     }
 }
