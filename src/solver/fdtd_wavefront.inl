@@ -240,13 +240,12 @@ template <class V> struct wavefront {
     // Bands run diagonally: step k of column x takes the rows from
     //   top = band - step_skew * k - column_skew * (x - first_x)
     // on. Both skews keep every dependence pointing to an earlier front or band
-    // (0 < column_skew <= step_skew), and whole lines keep every vector aligned. A front
-    // touches about ten columns of three grids; a column stride of 1.5 pages maps the same
-    // rows of every other column to the same first-level cache sets, so the rows of
-    // neighbouring steps must lie several lines apart (step_skew - column_skew = 3 lines)
-    // or they evict one another.
+    // (0 < column_skew <= step_skew), and whole lines keep every vector aligned. With equal
+    // skews every step of a front works on the same rows, so the next front needs only one
+    // new line of each grid per step; the grids' different page offsets keep those rows of
+    // the ten or so columns of a front from crowding the same first-level cache sets.
     static void run(const wavefront_job& j) {
-        constexpr int step_skew = 32;
+        constexpr int step_skew = 8;
         constexpr int column_skew = 8;
         const int n = j.steps;
         const int h = j.band_rows;
