@@ -115,20 +115,12 @@ template <class V> struct wavefront {
     // Whole vectors of rows y..end-1 that touch no region edge; returns the first row left.
     template <bool last_column, bool open_faces>
     static inline int vector_run(const column& k, int y, int end, reg& prev) {
-        if (y + W > end) {
-            return y;
-        }
-        // The velocities of the next vector are worked out before the pressure of this one,
-        // so that each vector's long chain of operations overlaps the next one's loads.
-        vector_rows r = velocities<last_column, open_faces>(k, y);
         VORLA_UNROLL_TWICE
-        for (; y + 2 * W <= end; y += W) {
-            const vector_rows next = velocities<last_column, open_faces>(k, y + W);
+        for (; y + W <= end; y += W) {
+            const vector_rows r = velocities<last_column, open_faces>(k, y);
             store_vector(k, y, r, prev);
-            r = next;
         }
-        store_vector(k, y, r, prev);
-        return y + W;
+        return y;
     }
 
     static inline void store_vector(const column& k, int y, const vector_rows& r, reg& prev) {
