@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
+#include <algorithm>
+
 #include <iterator>
 #include <limits>
 #include <vector>
@@ -132,6 +136,41 @@ TEST(ColoringPaths, EveryPathMatchesTheStraightforwardLoops) {
         copy_frame(frame.data());
         EXPECT_EQ(compare_fields(*expected, s), "") << simd_path_name(path);
         EXPECT_TRUE(frame == expected_frame) << simd_path_name(path);
+    }
+    force_simd_path(best);
+}
+
+// A heap hands out buffers aligned to 16 bytes or more, not to the 32 of a vector store: the
+// copy writes every pixel and nothing outside the frame, wherever the buffer starts.
+TEST(ColoringPaths, FrameCopyAtEveryAlignmentOfTheBuffer) {
+    prepare_start_state();
+    auto& s = simulation_state;
+    for (int x = 0; x < grid_width; ++x) {
+        for (int y = 0; y < grid_height; ++y) {
+            s.cell_color[x][y] = x * 1000 + y;
+        }
+    }
+    std::vector<uint32_t> expected(frame_pixel_count);
+    reference_copy_frame(expected.data());
+    const simd_path best = best_simd_path();
+    for (const simd_path path :
+         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
+        if (!force_simd_path(path)) {
+            continue;
+        }
+        constexpr int guard = 16; // pixels on either side that must stay as they are
+        std::vector<uint32_t> storage(frame_pixel_count + 2 * guard + 16, 7);
+        for (int lead = 0; lead < 8; ++lead) { // 0 to 28 bytes past a 32-byte boundary
+            std::fill(storage.begin(), storage.end(), 7u);
+            const auto address = reinterpret_cast<std::uintptr_t>(storage.data() + guard);
+            uint32_t* frame = storage.data() + guard + ((8 - (address / 4) % 8) % 8) + lead;
+            copy_frame(frame);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame))
+                << simd_path_name(path) << ", " << 4 * lead << " bytes past a boundary";
+            EXPECT_TRUE(std::all_of(storage.data(), frame, [](uint32_t v) { return v == 7; }));
+            EXPECT_TRUE(std::all_of(frame + frame_pixel_count, storage.data() + storage.size(),
+                                    [](uint32_t v) { return v == 7; }));
+        }
     }
     force_simd_path(best);
 }
