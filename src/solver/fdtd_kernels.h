@@ -25,8 +25,8 @@ struct wavefront_job {
     const double* factor_x; // mask product of the face right of [x][y], as a double
     const double* factor_y; // mask product of the face below [x][y], as a double
     // The same products as bits, for kernels that expand them: bit y % 8 of byte
-    // x * bit_stride + y / 8 is set where the product is 1.0. Only set when every product is
-    // 0.0 or 1.0; null otherwise.
+    // x * bit_stride + y / 8 is set where the product is 1.0. Valid only while every product
+    // is 0.0 or 1.0, and only the AVX-512 kernel reads them, only then.
     const unsigned char* factor_bits_x;
     const unsigned char* factor_bits_y;
     // For each column, entry g of group_count_stride counts the eight-row groups before g

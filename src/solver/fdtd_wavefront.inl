@@ -68,9 +68,9 @@ template <class V> struct wavefront {
         reg p0, p_below, vx_left, vxn, vyn;
     };
 
-    // The velocity part of rows y..y+W-1. Every load comes before any store: the grids lie
-    // a multiple of 4 KiB apart, and a load behind a store to the same page offset would
-    // wait for it.
+    // The velocity part of rows y..y+W-1. Every load comes before any store: a load behind a
+    // store to the same page offset (the same rows of columns two apart are three pages
+    // apart) would wait for it.
     template <bool last_column, bool open_faces>
     static inline vector_rows velocities(const column& k, int y) {
         vector_rows r;
