@@ -82,40 +82,35 @@ void load_running_field() {
     load_field(running_field());
 }
 
-void BM_advance_field_straightforward(benchmark::State& state) {
-    load_running_field();
+// Frames of one field by one solver; items_per_second counts time steps.
+void run_frames(benchmark::State& state, const simulation_state_record& field,
+                void (*frame)(double)) {
+    load_field(field);
     for (auto _ : state) {
-        reference_advance_field(pi);
+        frame(pi);
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * 8); // time steps
+    state.SetItemsProcessed(state.iterations() * 8);
+}
+
+void shipped_frame(double pi_value) {
+    advance_field(pi_value, nullptr);
+}
+
+void BM_advance_field_straightforward(benchmark::State& state) {
+    run_frames(state, running_field(), reference_advance_field);
 }
 
 void BM_advance_field_shipped(benchmark::State& state) {
-    load_running_field();
-    for (auto _ : state) {
-        advance_field(pi, nullptr);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * 8); // time steps
+    run_frames(state, running_field(), shipped_frame);
 }
 
 void BM_spreading_straightforward(benchmark::State& state) {
-    load_field(spreading_field());
-    for (auto _ : state) {
-        reference_advance_field(pi);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * 8);
+    run_frames(state, spreading_field(), reference_advance_field);
 }
 
 void BM_spreading_shipped(benchmark::State& state) {
-    load_field(spreading_field());
-    for (auto _ : state) {
-        advance_field(pi, nullptr);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * 8);
+    run_frames(state, spreading_field(), shipped_frame);
 }
 
 void BM_color_and_copy_straightforward(benchmark::State& state) {
