@@ -96,3 +96,33 @@ locate_client() {
 }
 
 move_to() { xdotool mousemove "$((ox + $1))" "$((oy + $2))"; }
+
+# S, then a mouse move (the repaint it asks for runs the import) opens the file dialog; it is
+# left focused for the keys that follow.
+open_file_dialog() {
+    xdotool key s
+    move_to 520 420
+    move_to 530 430
+    local dialog
+    dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear"
+    sleep 1
+    xdotool windowfocus "$dialog" 2>/dev/null || true
+}
+
+# Types the path into the file dialog, accepts, and waits until the import has written its
+# line to test.txt in the first run's folder.
+import_through_dialog() {
+    open_file_dialog
+    shot open-dialog
+    xdotool type --delay 10 "$1"
+    sleep 0.3
+    shot path-typed
+    xdotool key Return
+    wait_gone 'ファイルを開く' 30 || fail "the open dialog did not close"
+    for ((i = 0; i < 100; i++)); do
+        grep -q '( 100, 50)' "$out/run1/test.txt" && break
+        sleep 0.1
+    done
+    sleep 0.5
+    shot imported
+}

@@ -86,27 +86,10 @@ walls=$(count_pixels 305 249 110 3 "$is_black")
 log "wall pixels along the line: $walls"
 [ "$walls" -ge 200 ] || fail "the line did not become a black wall"
 
-# Pause, then S and a mouse move open Qt's file dialog; type the path.
+# Pause, then import the bitmap through the file dialog.
 xdotool key space
 sleep 0.3
-xdotool key s
-move_to 520 420
-move_to 530 430
-dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear"
-sleep 1
-shot open-dialog
-xdotool windowfocus "$dialog" 2>/dev/null || true
-xdotool type --delay 10 "$out/run1/small.bmp"
-sleep 0.3
-shot path-typed
-xdotool key Return
-wait_gone 'ファイルを開く' 30 || fail "the open dialog did not close"
-for ((i = 0; i < 100; i++)); do
-    grep -q '( 100, 50)' "$out/run1/test.txt" && break
-    sleep 0.1
-done
-sleep 0.5
-shot imported
+import_through_dialog "$out/run1/small.bmp"
 [ "$(cat "$out/run1/test.txt")" = "( 100, 50)" ] || fail "test.txt should hold ( 100, 50): $(od -c "$out/run1/test.txt")"
 yellow=$(count_pixels 138 166 1 1 "$is_yellow")
 column=$(count_pixels 178 146 1 50 "$is_black")

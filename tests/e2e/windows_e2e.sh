@@ -77,24 +77,7 @@ xdotool key space
 sleep 0.3
 shot paused
 time_step_end=$(text_end 10 46 500 18)
-xdotool key s
-move_to 520 420
-move_to 530 430
-dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear"
-sleep 1
-shot open-dialog
-xdotool windowfocus "$dialog" 2>/dev/null || true
-xdotool type --delay 10 "$bitmap_windows_path"
-sleep 0.3
-shot path-typed
-xdotool key Return
-wait_gone 'ファイルを開く' 30 || fail "the open dialog did not close"
-for ((i = 0; i < 100; i++)); do
-    grep -q '( 100, 50)' "$out/run1/test.txt" && break
-    sleep 0.1
-done
-sleep 0.5
-shot imported
+import_through_dialog "$bitmap_windows_path"
 # A text-mode stream on Windows ends the line with CR LF.
 [ "$(tr -d '\r' <"$out/run1/test.txt")" = "( 100, 50)" ] || fail "test.txt should hold ( 100, 50): $(od -c "$out/run1/test.txt")"
 judged_red=$(count_pixels 10 46 500 18 "$is_pure_red")
@@ -119,12 +102,7 @@ echo "not a bitmap" >"$out/run2/notes.bmp"
 start_vorla "$out/run2"
 shot second-start
 locate_client
-xdotool key s
-move_to 520 420
-move_to 530 430
-dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear (run 2)"
-sleep 1
-xdotool windowfocus "$dialog" 2>/dev/null || true
+open_file_dialog
 xdotool type --delay 10 "Z:$(echo "$out/run2/notes.bmp" | tr / '\\')"
 xdotool key Return
 wait_window '^エラー$' 30 >/dev/null || fail "no warning box for a file that is not a bitmap"
@@ -135,12 +113,7 @@ wait_gone '^エラー$' 30 || fail "the warning box did not close"
 kill -0 "$vorla_pid" 2>/dev/null || fail "Vorla ended after the load warning"
 [ ! -s "$out/run2/test.txt" ] || fail "a failed load wrote to test.txt"
 
-xdotool key s
-move_to 520 420
-move_to 530 430
-dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear (run 2)"
-sleep 1
-xdotool windowfocus "$dialog" 2>/dev/null || true
+open_file_dialog
 xdotool key Escape
 wait_window '^エラー$' 30 >/dev/null || fail "no error message box after cancelling"
 sleep 1
