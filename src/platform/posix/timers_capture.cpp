@@ -26,7 +26,8 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timer_
     }
     timer_entry entry;
     entry.id = id;
-    entry.period = std::max(elapse, 1u);
+    // As on Windows: no timer ticks more often than every USER_TIMER_MINIMUM milliseconds.
+    entry.period = std::clamp<UINT>(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     entry.due = current_backend().now_ms() + entry.period;
     entry.proc = timer_proc;
     auto it = std::find_if(w->timers.begin(), w->timers.end(),
