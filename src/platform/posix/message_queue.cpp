@@ -26,6 +26,7 @@ last_press_record last_press;
 // from the queue: what TranslateMessage turns into WM_CHAR.
 std::deque<wchar_t> queued_key_characters;
 std::pair<WPARAM, wchar_t> taken_key_character{0, 0};
+bool alt_alone = false; // Alt is down and no other key has come since it went down
 
 DWORD tick_now() {
     return static_cast<DWORD>(current_backend().now_ms());
@@ -93,7 +94,8 @@ bool peek_message(MSG* out, HWND window, UINT filter_min, UINT filter_max, bool 
         }
         if (auto msg = take_first(q.input, window, filter_min, filter_max, remove)) {
             *out = *msg;
-            if (remove && msg->message == WM_KEYDOWN && !queued_key_characters.empty()) {
+            if (remove && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) &&
+                !queued_key_characters.empty()) {
                 taken_key_character = {msg->wParam, queued_key_characters.front()};
                 queued_key_characters.pop_front();
             }
@@ -235,24 +237,61 @@ void deliver_mouse(const input_event& e) {
     queue_input(make_message(hwnd_of(target), message, keys, position));
 }
 
+// Keys pressed or released while Alt is held, and F10, are system keys, as Windows' raw input
+// thread decides: Alt itself is one unless Control is down, and its release only if no other
+// key came between (Alt alone opens the window menu); Control+Alt (AltGr) types ordinary keys.
+UINT key_message(const input_event& e) {
+    const bool press = e.type == input_event::kind::key_press;
+    switch (e.virtual_key) {
+    case VK_MENU:
+        if (press) {
+            alt_alone = !e.control;
+            return e.control ? WM_KEYDOWN : WM_SYSKEYDOWN;
+        }
+        if (alt_alone) {
+            alt_alone = false;
+            return WM_SYSKEYUP;
+        }
+        return WM_KEYUP;
+    case VK_CONTROL:
+        if (!press && e.alt) {
+            alt_alone = false;
+            return WM_SYSKEYUP;
+        }
+        return press ? WM_KEYDOWN : WM_KEYUP;
+    default:
+        if ((e.alt && !e.control) || e.virtual_key == VK_F10) {
+            alt_alone = false;
+            return press ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+        }
+        return press ? WM_KEYDOWN : WM_KEYUP;
+    }
+}
+
 void deliver_key(const input_event& e) {
     if (find_window(hwnd_of(e.window)) == nullptr) {
         return;
     }
+    const bool alt_held =
+        e.alt || (e.virtual_key == VK_MENU && !e.control && e.type == input_event::kind::key_press);
     const unsigned scan = 0;
+    LPARAM flags = static_cast<LPARAM>(1u | (scan << 16));
+    if (alt_held && !e.control) {
+        flags |= LPARAM{KF_ALTDOWN} << 16; // the context code
+    }
     if (e.type == input_event::kind::key_press) {
-        LPARAM flags = 1 | (scan << 16);
         if (e.auto_repeat) {
-            flags |= LPARAM{1} << 30;
+            flags |= LPARAM{KF_REPEAT} << 16;
         }
         queued_key_characters.push_back(e.character);
-        queue_input(make_message(hwnd_of(e.window), WM_KEYDOWN, e.virtual_key, flags));
+        queue_input(make_message(hwnd_of(e.window), key_message(e), e.virtual_key, flags));
     } else {
         if (e.auto_repeat) {
             return; // a held key acts once, on its real release
         }
-        const LPARAM flags = static_cast<LPARAM>(1u | (scan << 16) | (1u << 30) | (1u << 31));
-        queue_input(make_message(hwnd_of(e.window), WM_KEYUP, e.virtual_key, flags));
+        flags |= LPARAM{KF_REPEAT | KF_UP} << 16;
+        queue_input(make_message(hwnd_of(e.window), key_message(e), e.virtual_key,
+                                 static_cast<LPARAM>(static_cast<DWORD>(flags))));
     }
 }
 
@@ -347,14 +386,15 @@ BOOL WINAPI PeekMessageW(LPMSG message, HWND window, UINT filter_min, UINT filte
 }
 
 BOOL WINAPI TranslateMessage(const MSG* message) {
-    if (message == nullptr || message->message != WM_KEYDOWN) {
+    if (message == nullptr ||
+        (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN)) {
         return FALSE;
     }
     if (taken_key_character.first != message->wParam || taken_key_character.second == 0) {
         return FALSE;
     }
-    PostMessageW(message->hwnd, WM_CHAR, static_cast<WPARAM>(taken_key_character.second),
-                 message->lParam);
+    PostMessageW(message->hwnd, message->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR,
+                 static_cast<WPARAM>(taken_key_character.second), message->lParam);
     return TRUE;
 }
 
@@ -413,6 +453,13 @@ LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM w_param, LPARAM 
         return TRUE;
     case WM_CLOSE:
         DestroyWindow(window);
+        return 0;
+    case WM_SYSKEYDOWN:
+        // Alt+F4 closes the window; other system keys (Alt+letter, F10, Alt alone) would open
+        // a menu, and the window has none but the system menu, which this layer does not show.
+        if (w_param == VK_F4 && ((l_param >> 16) & KF_ALTDOWN) != 0) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
         return 0;
     case WM_SYSCOMMAND:
         if ((w_param & 0xFFF0) == SC_CLOSE) {
