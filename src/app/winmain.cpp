@@ -50,9 +50,10 @@ int start_program(HINSTANCE instance, HWND* window) {
     fill_frame_bitmap_info();
     prepare_start_state();
 
-    // fopen rather than fopen_s: the same call on every system, and the log stays readable
-    // by other programs while Vorla runs.
-    simulation_state.log_file = std::fopen("test.txt", "w");
+    // Unshared, as fopen_s opens on Windows: a second instance in the same folder cannot
+    // empty this one's log, and ends instead.
+    simulation_state.log_file = nullptr;
+    fopen_s(&simulation_state.log_file, "test.txt", "w");
     if (simulation_state.log_file == nullptr) {
         return 1;
     }
