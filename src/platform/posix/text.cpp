@@ -1,6 +1,8 @@
-// Text: glyphs for DrawTextW from VL Gothic at 16 pixels, rendered once per character by
-// FreeType in monochrome and cached (one bit per pixel looks like the Windows system font and
-// gives the same bytes on every run, with or without a display), and DrawTextW itself, which
+// Text: glyphs for DrawTextW from the proportional VL PGothic, 14 pixels to the em in a
+// 16-pixel line, rendered once per character by FreeType in monochrome and cached. That comes
+// close to the Windows System font that a new DC draws with (16-pixel lines, Latin text about
+// 7 pixels a character, so the panel's lines fit their columns as on Windows), and one bit per
+// pixel gives the same bytes on every run, with or without a display; and DrawTextW itself, which
 // with an opaque background fills only the character cells and clips to its rectangle.
 #include "platform/posix/internal.h"
 
@@ -19,13 +21,16 @@ namespace vorla::platform {
 namespace {
 
 constexpr int cell_height = 16;
+constexpr int em_pixels = 14;
+constexpr int baseline_fallback = 13; // the System font's ascent
+constexpr int average_advance = 7;    // for characters the font cannot give
 static_assert(std::tuple_size_v<decltype(glyph_bitmap::ink)> == cell_height);
 constexpr int widest_glyph = 4 * cell_height; // one row of a glyph fits a 64-bit mask
 static_assert(widest_glyph <= 64);
 
 const char* const font_files[] = {
-    "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf",
     "/usr/share/fonts/truetype/vlgothic/VL-PGothic-Regular.ttf",
+    "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf",
 };
 
 class glyph_cache {
@@ -41,18 +46,14 @@ class glyph_cache {
             }
             face_ = nullptr;
         }
-        if (face_ != nullptr && FT_Set_Pixel_Sizes(face_, 0, cell_height) != 0) {
+        if (face_ != nullptr && FT_Set_Pixel_Sizes(face_, 0, em_pixels) != 0) {
             FT_Done_Face(face_);
             face_ = nullptr;
         }
         if (face_ != nullptr) {
-            // Baseline where the font's ascent and descent share the cell.
-            const long ascent = face_->ascender;
-            const long descent = -face_->descender;
-            baseline_ = ascent + descent > 0
-                            ? static_cast<int>((cell_height * ascent + (ascent + descent) / 2) /
-                                               (ascent + descent))
-                            : cell_height - 3;
+            // The font's own ascent at this size; what it leaves below is the descent.
+            const long ascent = (face_->size->metrics.ascender + 32) >> 6;
+            baseline_ = static_cast<int>(std::clamp<long>(ascent, 1, cell_height - 1));
         }
     }
     ~glyph_cache() {
@@ -89,7 +90,7 @@ class glyph_cache {
         const FT_GlyphSlot slot = face_->glyph;
         g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
         if (g.advance <= 0) {
-            g.advance = c < 0x20 ? 0 : cell_height / 2;
+            g.advance = c < 0x20 ? 0 : average_advance;
         }
         if (g.advance > widest_glyph) {
             g.advance = widest_glyph;
@@ -125,7 +126,7 @@ class glyph_cache {
     // Without the font: an outlined box per visible character, so text still takes its cells.
     static glyph_bitmap box(char32_t c) {
         glyph_bitmap g;
-        g.advance = c < 0x20 ? 0 : cell_height / 2;
+        g.advance = c < 0x20 ? 0 : average_advance;
         if (c <= 0x20) {
             return g;
         }
@@ -141,7 +142,7 @@ class glyph_cache {
 
     FT_Library library_ = nullptr;
     FT_Face face_ = nullptr;
-    int baseline_ = cell_height - 3;
+    int baseline_ = baseline_fallback;
     std::unordered_map<char32_t, glyph_bitmap> glyphs_;
     const glyph_bitmap* latin_[256] = {}; // the common characters without hashing
 };
