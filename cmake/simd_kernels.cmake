@@ -5,7 +5,7 @@
 function(vorla_simd_kernels)
   cmake_parse_arguments(kernel "" "PORTABLE;SSE2;AVX2;AVX512" "" ${ARGN})
   set(optimised ${kernel_PORTABLE})
-  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
+  if(VORLA_X86)
     target_sources(vorla_core PRIVATE ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})
     list(APPEND optimised ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})
     if(MSVC)

@@ -34,11 +34,6 @@ void fill_open_file_params(HWND window) {
     open_file_params.lpstrDefExt = L"bmp";
 }
 
-// Never erases: what a repaint does not draw over stays on screen.
-void request_repaint(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
-}
-
 // The key table of WM_KEYUP; rows tested in order, at most one matches.
 LRESULT handle_key_release(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
     auto& s = simulation_state;

@@ -62,13 +62,9 @@ void copy_frame_portable(const int32_t* color, uint32_t* frame) {
     }
 }
 
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
-#define VORLA_X86_KERNELS 1
-#endif
-
 coloring_kernel::column_function column_kernel() {
     switch (active_simd_path()) {
-#ifdef VORLA_X86_KERNELS
+#if VORLA_X86_KERNELS
     case simd_path::avx512:
         return coloring_kernel::color_column_avx512;
     case simd_path::avx2:
@@ -83,7 +79,7 @@ coloring_kernel::column_function column_kernel() {
 
 coloring_kernel::copy_function copy_kernel() {
     switch (active_simd_path()) {
-#ifdef VORLA_X86_KERNELS
+#if VORLA_X86_KERNELS
     case simd_path::avx512:
     case simd_path::avx2:
         return coloring_kernel::copy_frame_avx2;

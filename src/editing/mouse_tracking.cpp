@@ -12,10 +12,6 @@ point position_of(LPARAM l_param) {
     return point_from_position_word(static_cast<uint32_t>(l_param));
 }
 
-void request_repaint(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
-}
-
 // A pen selected into the DC for one block; the block releases it by selecting the DC's
 // previous pen back before deleting it (a selected pen would not be deleted).
 struct selected_pen {
@@ -96,6 +92,10 @@ void draw_cross(HDC dc, point at) {
 }
 
 } // namespace
+
+void request_repaint(HWND window) {
+    InvalidateRect(window, nullptr, FALSE);
+}
 
 LRESULT begin_drag(HWND window, LPARAM l_param) {
     auto& s = simulation_state;

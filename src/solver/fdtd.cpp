@@ -67,7 +67,7 @@ bool mask_unchanged() {
 }
 
 bool mask_unchanged_for(simd_path path) {
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+#if VORLA_X86_KERNELS
     if (path == simd_path::avx512 && factor_bits_valid) {
         return fdtd_kernel::mask_matches_ones_avx512(&simulation_state.medium_mask[0][0],
                                                      &mask_ones[0][0]);
@@ -125,7 +125,7 @@ bool inside_region(point p) {
 
 void run_kernel(const fdtd_kernel::wavefront_job& job) {
     switch (active_simd_path()) {
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+#if VORLA_X86_KERNELS
     case simd_path::avx512:
         if (factor_bits_valid) {
             fdtd_kernel::run_wavefront_avx512(job);

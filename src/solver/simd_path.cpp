@@ -1,13 +1,12 @@
 #include "solver/simd_path.h"
 
-#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#if VORLA_X86_KERNELS && defined(_MSC_VER)
 #include <intrin.h>
 #endif
 
 namespace {
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define VORLA_X86 1
+#if VORLA_X86_KERNELS && defined(__GNUC__)
 bool cpu_has_avx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -16,8 +15,7 @@ bool cpu_has_avx512() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
 }
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-#define VORLA_X86 1
+#elif VORLA_X86_KERNELS && defined(_MSC_VER)
 // cpuid says what the processor has; xgetbv says whether the system saves those registers.
 bool os_saves(unsigned long long mask) {
     int regs[4];
@@ -38,7 +36,7 @@ bool cpu_has_avx512() {
 #endif
 
 simd_path detect() {
-#ifdef VORLA_X86
+#if VORLA_X86_KERNELS
     if (cpu_has_avx512()) {
         return simd_path::avx512;
     }
