@@ -1,6 +1,6 @@
 #include "app/app_state.h"
 #include "app/program.h"
-#include "display/frame_blit.h"
+#include "app/stages/frame_blit.h"
 #include "platform/win32.h"
 #include "state/simulation_state.h"
 

@@ -1,4 +1,4 @@
-#include "editing/mouse_tracking.h"
+#include "app/stages/mouse_tracking.h"
 
 #include "editing/walls.h"
 #include "platform/win32.h"
