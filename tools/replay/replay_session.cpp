@@ -211,6 +211,7 @@ replay_result run_replay(const replay_script& script, const replay_options& opti
         }
     } catch (...) {
         set_step_observer(nullptr);
+        stop_program(s.window());
         fs::current_path(previous_dir);
         throw;
     }
@@ -250,15 +251,7 @@ replay_result run_replay(const replay_script& script, const replay_options& opti
     }
 
     // Leave nothing behind for a later session in the same process.
-    if (!result.closed) {
-        DestroyWindow(s.window());
-    }
-    finish_program();
-    UnregisterClassW(L"Default Class Name", GetModuleHandleW(nullptr));
-    if (simulation_state.log_file != nullptr) {
-        std::fclose(simulation_state.log_file);
-        simulation_state.log_file = nullptr;
-    }
+    stop_program(s.window());
 
     for (const auto& [cell, p] : probes) {
         const std::string base = "probe_" + std::to_string(p.x) + "_" + std::to_string(p.y);
