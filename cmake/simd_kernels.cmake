@@ -1,11 +1,13 @@
-# Adds one kernel source per instruction set to a layer's target, each compiled with its own
-# flags; the processor picks the widest at run time. Kernels are optimised even in debug
-# builds, so the long equivalence tests stay quick. The target's code learns from
-# VORLA_X86_KERNELS whether the x86 ones are there.
+# Adds a layer's kernels to its target: PLAIN ones for every processor (the reference loops,
+# the portable code), and one source per instruction set, each compiled with its own flags.
+# Kernels are optimised even in debug builds, so the long equivalence tests stay quick and
+# benchmarks compare like with like. The target's code learns from VORLA_X86_KERNELS
+# whether the x86 ones are there.
 function(vorla_simd_kernels target)
-  cmake_parse_arguments(kernel "" "PORTABLE;SSE2;AVX2;AVX512" "" ${ARGN})
+  cmake_parse_arguments(kernel "" "SSE2;AVX2;AVX512" "PLAIN" ${ARGN})
   target_compile_definitions(${target} PRIVATE VORLA_X86_KERNELS=$<BOOL:${VORLA_X86}>)
-  set(optimised ${kernel_PORTABLE})
+  target_sources(${target} PRIVATE ${kernel_PLAIN})
+  set(optimised ${kernel_PLAIN})
   if(VORLA_X86)
     target_sources(${target} PRIVATE ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})
     list(APPEND optimised ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})
