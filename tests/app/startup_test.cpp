@@ -97,7 +97,7 @@ TEST(startup_failure, a_log_that_cannot_be_created_ends_with_code_1_and_no_windo
     fs::remove_all(folder);
     EXPECT_EQ(code, 1);
     EXPECT_EQ(window, nullptr);
-    EXPECT_EQ(FindWindowW(L"Default Class Name", nullptr), nullptr);
+    EXPECT_EQ(FindWindowW(main_window_class_name, nullptr), nullptr);
 }
 
 } // namespace
