@@ -10,6 +10,9 @@
 #define UNICODE
 #endif
 #include <windows.h>
+
+// A block of its own, so that sorting the includes cannot put it above <windows.h>, which
+// it needs.
 #include <commdlg.h>
 #else
 #include "platform/posix/win32_subset.h"

@@ -23,7 +23,7 @@ std::string write_bitmap(const test_bitmap& bitmap, const std::string& name) {
     return path;
 }
 
-class bitmap_import : public window_test {
+class BitmapImport : public window_test {
   protected:
     // 'S', then the repaint that a mouse move would request; the dialog gets path.
     void import(const std::string& path) {
@@ -34,7 +34,7 @@ class bitmap_import : public window_test {
     }
 };
 
-TEST_F(bitmap_import, small_bitmap_with_one_yellow_pixel) {
+TEST_F(BitmapImport, SmallBitmapWithOneYellowPixel) {
     test_bitmap bitmap(100, 50, white_pixel);
     for (int y = 0; y < 50; ++y) {
         bitmap.set(50, y, black_pixel);
@@ -74,7 +74,7 @@ TEST_F(bitmap_import, small_bitmap_with_one_yellow_pixel) {
     EXPECT_NE(std::wstring(state().bitmap_path).find(L"small.bmp"), std::wstring::npos);
 }
 
-TEST_F(bitmap_import, bitmap_beyond_the_grid_is_cut_at_its_edge) {
+TEST_F(BitmapImport, BitmapBeyondTheGridIsCutAtItsEdge) {
     test_bitmap bitmap(900, 700, white_pixel);
     bitmap.set(899, 699, yellow_pixel); // would be cell (1027, 845): outside the grid
     bitmap.set(895, 621, black_pixel);  // cell (1023, 767), the grid's last
@@ -91,7 +91,7 @@ TEST_F(bitmap_import, bitmap_beyond_the_grid_is_cut_at_its_edge) {
     EXPECT_TRUE(IsWindow(window));
 }
 
-TEST_F(bitmap_import, a_file_that_is_not_a_bitmap_ends_the_import_after_the_warning) {
+TEST_F(BitmapImport, AFileThatIsNotABitmapEndsTheImportAfterTheWarning) {
     const std::string path = in_work_folder("notes.bmp");
     {
         std::ofstream file(path);
@@ -109,7 +109,7 @@ TEST_F(bitmap_import, a_file_that_is_not_a_bitmap_ends_the_import_after_the_warn
     EXPECT_TRUE(IsWindow(window));
 }
 
-TEST_F(bitmap_import, sources_with_type_f_add_no_pulse_and_the_last_one_wins) {
+TEST_F(BitmapImport, SourcesWithTypeFAddNoPulseAndTheLastOneWins) {
     test_bitmap bitmap(40, 30, white_pixel);
     bitmap.set(5, 25, yellow_pixel);
     bitmap.set(30, 2, yellow_pixel);
@@ -121,7 +121,7 @@ TEST_F(bitmap_import, sources_with_type_f_add_no_pulse_and_the_last_one_wins) {
     EXPECT_EQ(state().pressure[158][156], 0.0);
 }
 
-TEST_F(bitmap_import, cancelling_the_dialog_closes_the_program) {
+TEST_F(BitmapImport, CancellingTheDialogClosesTheProgram) {
     test_answer_next_open_dialog("");
     key('S');
     InvalidateRect(window, nullptr, FALSE);
@@ -132,7 +132,7 @@ TEST_F(bitmap_import, cancelling_the_dialog_closes_the_program) {
     EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(bitmap_import, s_twice_before_a_repaint_starts_one_import) {
+TEST_F(BitmapImport, SKeyTwiceBeforeARepaintStartsOneImport) {
     test_bitmap bitmap(10, 10, white_pixel);
     const std::string path = write_bitmap(bitmap, "tiny.bmp");
     key('S');
@@ -141,7 +141,7 @@ TEST_F(bitmap_import, s_twice_before_a_repaint_starts_one_import) {
     EXPECT_EQ(read_log(), "( 10, 10)\n");
 }
 
-TEST_F(bitmap_import, stopping_the_program_releases_what_the_import_kept) {
+TEST_F(BitmapImport, StoppingTheProgramReleasesWhatTheImportKept) {
     test_bitmap bitmap(10, 10, white_pixel);
     import(write_bitmap(bitmap, "kept.bmp"));
     const HBITMAP kept = loaded_bitmap;

@@ -8,7 +8,7 @@ namespace {
 constexpr COLORREF trace_color = 0x800000;
 constexpr COLORREF white = 0xFFFFFF;
 
-using drawing_tool = window_test;
+using DrawingTool = window_test;
 
 struct drag_points {
     point start;
@@ -46,7 +46,7 @@ int pixels_of(COLORREF color, int x0, int y0, int dx, int dy, int count) {
     return n;
 }
 
-TEST_F(drawing_tool, free_hand_points_walls_and_trace) {
+TEST_F(DrawingTool, FreeHandPointsWallsAndTrace) {
     EXPECT_EQ(send(WM_LBUTTONDOWN, MK_LBUTTON, at(300, 300)), 0);
     expect_points({300, 300}, {300, 300}, {300, 300});
     EXPECT_EQ(state().left_button_down, 1);
@@ -81,7 +81,7 @@ TEST_F(drawing_tool, free_hand_points_walls_and_trace) {
     EXPECT_EQ(test_client_pixel(350, 300), white);
 }
 
-TEST_F(drawing_tool, line_rubber_band_inverts_and_restores_then_commits_once) {
+TEST_F(DrawingTool, LineRubberBandInvertsAndRestoresThenCommitsOnce) {
     key('L');
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(300, 300));
     send(WM_MOUSEMOVE, MK_LBUTTON, at(340, 300));
@@ -117,7 +117,7 @@ TEST_F(drawing_tool, line_rubber_band_inverts_and_restores_then_commits_once) {
     expect_points({300, 340}, {300, 340}, {300, 340});
 }
 
-TEST_F(drawing_tool, rectangle_commit_and_its_plus_in_every_later_repaint) {
+TEST_F(DrawingTool, RectangleCommitAndItsPlusInEveryLaterRepaint) {
     key('R');
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(400, 300));
     send(WM_MOUSEMOVE, MK_LBUTTON, at(450, 330));
@@ -159,7 +159,7 @@ TEST_F(drawing_tool, rectangle_commit_and_its_plus_in_every_later_repaint) {
     }
 }
 
-TEST_F(drawing_tool, ellipse_commit_draws_focus_marks_and_collapses) {
+TEST_F(DrawingTool, EllipseCommitDrawsFocusMarksAndCollapses) {
     key('E');
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(300, 300));
     send(WM_MOUSEMOVE, MK_LBUTTON, at(360, 330));
@@ -187,7 +187,7 @@ TEST_F(drawing_tool, ellipse_commit_draws_focus_marks_and_collapses) {
     EXPECT_EQ(walls_in(290, 290, 370, 340), walls);
 }
 
-TEST_F(drawing_tool, start_point_guard_keeps_column_zero_presses_from_drawing) {
+TEST_F(DrawingTool, StartPointGuardKeepsColumnZeroPressesFromDrawing) {
     key('L');
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(0, 300));
     send(WM_MOUSEMOVE, MK_LBUTTON, at(200, 300));
@@ -201,7 +201,7 @@ TEST_F(drawing_tool, start_point_guard_keeps_column_zero_presses_from_drawing) {
     EXPECT_EQ(pixels_of(white, 130, 300, 1, 0, 60), 60);
 }
 
-TEST_F(drawing_tool, without_the_guard_rectangle_keeps_its_end_and_ellipse_collapses) {
+TEST_F(DrawingTool, WithoutTheGuardRectangleKeepsItsEndAndEllipseCollapses) {
     key('R');
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(0, 300));
     send(WM_LBUTTONUP, 0, at(200, 320));
@@ -216,7 +216,7 @@ TEST_F(drawing_tool, without_the_guard_rectangle_keeps_its_end_and_ellipse_colla
     EXPECT_EQ(walls_in(1, 290, 210, 330), 0);
 }
 
-TEST_F(drawing_tool, positions_left_of_the_window_read_as_large_numbers) {
+TEST_F(DrawingTool, PositionsLeftOfTheWindowReadAsLargeNumbers) {
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(200, 200));
     send(WM_MOUSEMOVE, MK_LBUTTON, at(-1, -2));
     EXPECT_EQ(state().drag_end, (point{65535, 65534}));
@@ -227,7 +227,7 @@ TEST_F(drawing_tool, positions_left_of_the_window_read_as_large_numbers) {
     EXPECT_EQ(state().left_button_down, 0);
 }
 
-TEST_F(drawing_tool, double_click_starts_no_drag) {
+TEST_F(DrawingTool, DoubleClickStartsNoDrag) {
     key('R');
     send(WM_LBUTTONDOWN, MK_LBUTTON, at(400, 400));
     send(WM_LBUTTONUP, 0, at(400, 400));

@@ -13,7 +13,7 @@ namespace {
 constexpr int sx = 500;
 constexpr int sy = 400;
 
-using paint_cycle = window_test;
+using PaintCycle = window_test;
 
 bool any_pixel_in(int left, int top, int right, int bottom, COLORREF color) {
     for (int y = top; y < bottom; y += 1) {
@@ -26,7 +26,7 @@ bool any_pixel_in(int left, int top, int right, int bottom, COLORREF color) {
     return false;
 }
 
-TEST_F(paint_cycle, first_paint_draws_help_and_tool_lines_and_leaves_the_field_white) {
+TEST_F(PaintCycle, FirstPaintDrawsHelpAndToolLinesAndLeavesTheFieldWhite) {
     // Help line 1 starts at x 610 in row 1; black glyph pixels must be there.
     EXPECT_TRUE(any_pixel_in(610, 10, 700, 28, 0x000000));
     // The tool line is white on blue; its leading blank is a blue cell.
@@ -36,7 +36,7 @@ TEST_F(paint_cycle, first_paint_draws_help_and_tool_lines_and_leaves_the_field_w
     EXPECT_EQ(test_client_pixel(sx, sy), COLORREF{0xFFFFFF});
 }
 
-TEST_F(paint_cycle, timer_ticks_before_a_source_request_no_repaint) {
+TEST_F(PaintCycle, TimerTicksBeforeASourceRequestNoRepaint) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(send(WM_TIMER, 10, 0), 0);
         EXPECT_FALSE(repaint_pending());
@@ -45,7 +45,7 @@ TEST_F(paint_cycle, timer_ticks_before_a_source_request_no_repaint) {
     EXPECT_EQ(state().time_step, 0);
 }
 
-TEST_F(paint_cycle, a_mouse_move_without_a_source_paints_only_panel_and_tool_stage) {
+TEST_F(PaintCycle, AMouseMoveWithoutASourcePaintsOnlyPanelAndToolStage) {
     send(WM_MOUSEMOVE, 0, at(300, 200));
     EXPECT_EQ(test_pump(), 1);
     EXPECT_EQ(state().time_step, 0);
@@ -53,7 +53,7 @@ TEST_F(paint_cycle, a_mouse_move_without_a_source_paints_only_panel_and_tool_sta
     EXPECT_EQ(test_client_pixel(sx, sy), COLORREF{0xFFFFFF});
 }
 
-TEST_F(paint_cycle, right_click_runs_pulse_steps_colouring_and_blit) {
+TEST_F(PaintCycle, RightClickRunsPulseStepsColouringAndBlit) {
     // Black walls on the field's edges and one row inside mark where the frame lands.
     for (int x = 128; x <= 200; ++x) {
         state().medium_mask[x][146] = 0;
@@ -97,7 +97,7 @@ TEST_F(paint_cycle, right_click_runs_pulse_steps_colouring_and_blit) {
     EXPECT_EQ(test_client_pixel(12, 70), COLORREF{0x0000FF});
 }
 
-TEST_F(paint_cycle, timer_keeps_repaints_coming_once_a_source_is_placed) {
+TEST_F(PaintCycle, TimerKeepsRepaintsComingOnceASourceIsPlaced) {
     right_click(sx, sy);
     test_pump();
     for (int i = 1; i <= 3; ++i) {
@@ -109,7 +109,7 @@ TEST_F(paint_cycle, timer_keeps_repaints_coming_once_a_source_is_placed) {
     EXPECT_FALSE(repaint_pending());
 }
 
-TEST_F(paint_cycle, held_left_button_stops_the_field_but_not_the_panel) {
+TEST_F(PaintCycle, HeldLeftButtonStopsTheFieldButNotThePanel) {
     right_click(sx, sy);
     test_pump();
     const double before = state().pressure[sx][sy];
@@ -123,7 +123,7 @@ TEST_F(paint_cycle, held_left_button_stops_the_field_but_not_the_panel) {
     EXPECT_EQ(state().time_step, 16);
 }
 
-TEST_F(paint_cycle, paused_repaints_keep_field_and_timing_line_but_still_count_clicks) {
+TEST_F(PaintCycle, PausedRepaintsKeepFieldAndTimingLineButStillCountClicks) {
     right_click(sx, sy);
     test_pump();
     EXPECT_EQ(key(VK_SPACE), 0);
@@ -145,7 +145,7 @@ TEST_F(paint_cycle, paused_repaints_keep_field_and_timing_line_but_still_count_c
     EXPECT_EQ(state().time_step, 16);
 }
 
-TEST_F(paint_cycle, count_parity_across_repaints) {
+TEST_F(PaintCycle, CountParityAcrossRepaints) {
     right_click(sx, sy);
     EXPECT_EQ(state().right_click_count, 1);
     test_pump();
@@ -170,7 +170,7 @@ TEST_F(paint_cycle, count_parity_across_repaints) {
     EXPECT_LT(std::fabs(state().pressure[310][300]), 0.05); // no pulse there
 }
 
-TEST_F(paint_cycle, s_key_runs_the_import_instead_of_the_simulation_block) {
+TEST_F(PaintCycle, SKeyRunsTheImportInsteadOfTheSimulationBlock) {
     right_click(sx, sy);
     test_pump();
     EXPECT_EQ(key('S'), 0);
@@ -200,7 +200,7 @@ TEST_F(paint_cycle, s_key_runs_the_import_instead_of_the_simulation_block) {
     EXPECT_EQ(state().time_step, after_import + 8);
 }
 
-TEST_F(paint_cycle, every_call_refills_the_open_dialog_parameters) {
+TEST_F(PaintCycle, EveryCallRefillsTheOpenDialogParameters) {
     open_file_params.hwndOwner = nullptr;
     open_file_params.Flags = 0;
     send(WM_NULL);
@@ -223,9 +223,9 @@ TEST_F(paint_cycle, every_call_refills_the_open_dialog_parameters) {
     EXPECT_EQ(*filter, L'\0');
 }
 
-using key_table = window_test;
+using KeyTable = window_test;
 
-TEST_F(key_table, settings_keys) {
+TEST_F(KeyTable, SettingsKeys) {
     EXPECT_EQ(key('2'), 0); // ignored while the type is 'T'
     EXPECT_EQ(state().frequency_key, '1');
     EXPECT_EQ(key('F'), 0);
@@ -252,7 +252,7 @@ TEST_F(key_table, settings_keys) {
 
 // Keys released with Alt held go to the default handling and change nothing (Alt+S starts no
 // import). Alt+Space and F10 would open the system menu's modal loop on Windows.
-TEST_F(key_table, system_keys_do_nothing) {
+TEST_F(KeyTable, SystemKeysDoNothing) {
     for (WPARAM code : {WPARAM{'S'}, WPARAM{'R'}, WPARAM{'F'}}) {
         send(WM_SYSKEYUP, code, static_cast<LPARAM>(0xE0000001u)); // Alt down, key up
     }
@@ -261,7 +261,7 @@ TEST_F(key_table, system_keys_do_nothing) {
     EXPECT_FALSE(repaint_pending());
 }
 
-TEST_F(key_table, space_toggles_and_escape_stops_and_clears) {
+TEST_F(KeyTable, SpaceTogglesAndEscapeStopsAndClears) {
     key(VK_SPACE);
     EXPECT_EQ(state().is_running, 0);
     key(VK_SPACE);
@@ -282,7 +282,7 @@ TEST_F(key_table, space_toggles_and_escape_stops_and_clears) {
     EXPECT_FALSE(repaint_pending());
 }
 
-TEST_F(key_table, delete_restores_medium_over_the_field_only) {
+TEST_F(KeyTable, DeleteRestoresMediumOverTheFieldOnly) {
     state().medium_mask[128][146] = 0;
     state().medium_mask[895][722] = 0;
     state().medium_mask[896][300] = 0;

@@ -8,9 +8,9 @@
 
 namespace {
 
-using startup = window_test;
+using Startup = window_test;
 
-TEST_F(startup, leaves_fresh_grids_frame_header_and_an_empty_log) {
+TEST_F(Startup, LeavesFreshGridsFrameHeaderAndAnEmptyLog) {
     const auto& s = state();
     EXPECT_EQ(s.medium_mask[0][300], 0);
     EXPECT_EQ(s.medium_mask[300][0], 0);
@@ -34,7 +34,7 @@ TEST_F(startup, leaves_fresh_grids_frame_header_and_an_empty_log) {
     EXPECT_EQ(std::filesystem::file_size(in_work_folder("test.txt")), 0u);
 }
 
-TEST_F(startup, window_title_size_and_class) {
+TEST_F(Startup, WindowTitleSizeAndClass) {
     wchar_t title[64];
     GetWindowTextW(window, title, 64);
     EXPECT_STREQ(title, L"Realtime Vorla");
@@ -48,7 +48,7 @@ TEST_F(startup, window_title_size_and_class) {
               DWORD{WS_OVERLAPPEDWINDOW});
 }
 
-TEST_F(startup, closing_the_window_posts_quit_and_finish_returns_zero) {
+TEST_F(Startup, ClosingTheWindowPostsQuitAndFinishReturnsZero) {
     EXPECT_EQ(send(WM_CLOSE), 0);
     EXPECT_FALSE(IsWindow(window));
     MSG message;
@@ -60,7 +60,7 @@ TEST_F(startup, closing_the_window_posts_quit_and_finish_returns_zero) {
 
 // fopen_s opens unshared on Windows, so a second instance in the same folder gets no log and
 // ends with code 1 instead of emptying this one's.
-TEST_F(startup, the_log_is_not_shared_while_the_program_runs) {
+TEST_F(Startup, TheLogIsNotSharedWhileTheProgramRuns) {
 #ifdef _WIN32
     if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) {
         // Wine's msvcrt opens fopen_s streams shared (_SH_DENYNO); Windows does not: "Files
@@ -84,7 +84,7 @@ TEST_F(startup, the_log_is_not_shared_while_the_program_runs) {
     EXPECT_EQ(line, "( 1, 2)");
 }
 
-TEST(startup_failure, a_log_that_cannot_be_created_ends_with_code_1_and_no_window) {
+TEST(StartupFailure, ALogThatCannotBeCreatedEndsWithCode1AndNoWindow) {
     namespace fs = std::filesystem;
     const fs::path previous = fs::current_path();
     const fs::path folder = fs::temp_directory_path() / "vorla-test-no-log";

@@ -27,7 +27,7 @@ LRESULT CALLBACK recording_proc(HWND window, UINT message, WPARAM w_param, LPARA
     return DefWindowProcW(window, message, w_param, l_param);
 }
 
-class qt_session_test : public ::testing::Test {
+class QtSession : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         static int argc = 1;
@@ -43,7 +43,7 @@ class qt_session_test : public ::testing::Test {
 
 // QApplication switches the C library to the user's locale (here de_DE, which the test set-up
 // installs and the test runs under); the program's numbers must not follow it.
-TEST_F(qt_session_test, NumbersPrintAsInTheCLocaleUnderAGermanLocale) {
+TEST_F(QtSession, NumbersPrintAsInTheCLocaleUnderAGermanLocale) {
     const locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr);
     ASSERT_NE(german, locale_t{}) << "the de_DE.UTF-8 locale is not installed";
     const locale_t before = uselocale(german);
@@ -62,7 +62,7 @@ TEST_F(qt_session_test, NumbersPrintAsInTheCLocaleUnderAGermanLocale) {
 
 // Qt's key events become the messages Windows sends: Alt+S is a system key, and a Cyrillic
 // letter is the virtual key of its US position.
-TEST_F(qt_session_test, KeyEventsBecomeWindowsKeyMessages) {
+TEST_F(QtSession, KeyEventsBecomeWindowsKeyMessages) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = recording_proc;

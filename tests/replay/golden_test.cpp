@@ -1,6 +1,9 @@
-// Whole scripted sessions through the real window procedure on the headless backend, run
-// once with the shipped kernels and once with the straightforward loops: the grids must be
-// identical to the bit, and a second run of the same script must give the same bytes.
+// Golden sessions: whole scripted sessions through the real window procedure on the headless
+// backend. Their grids must hash to what tests/replay/golden/ holds, which catches a change
+// in event handling or wall writing even where it would change every engine alike; they must
+// also match the reference engine bit for bit, and a second run must give the same bytes.
+// After an intended change, write the new hashes and check them in with it:
+//   VORLA_UPDATE_GOLDEN=1 build/debug/tests/vorla_tests --gtest_filter='Golden.*'
 #include "../app/bmp_file.h"
 #include "replay_script.h"
 #include "replay_session.h"
@@ -13,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,7 +64,40 @@ std::size_t first_difference(const std::vector<T>& a, const std::vector<T>& b) {
             << #name " differs first at [" << at / grid_height << "][" << at % grid_height << "]"; \
     } while (false)
 
-class golden : public ::testing::Test {
+// The checked-in "SHA256  name" lines of a session, one per grid file.
+fs::path golden_file(const std::string& session) {
+    return fs::path(VORLA_GOLDEN_DIR) / (session + ".sha256");
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+// Compares a session's grid hashes with the checked-in ones, or writes them when asked to.
+void expect_golden_hashes(const replay_result& result) {
+    const std::string session = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string actual = joined(result.grid_lines);
+    const char* update = std::getenv("VORLA_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+        std::ofstream out(golden_file(session), std::ios::binary);
+        out << actual;
+        EXPECT_TRUE(out.good()) << "cannot write " << golden_file(session);
+        return;
+    }
+    std::ifstream in(golden_file(session), std::ios::binary);
+    ASSERT_TRUE(in.good()) << "no " << golden_file(session)
+                           << "; write it with VORLA_UPDATE_GOLDEN=1 (see golden_test.cpp)";
+    const std::string expected{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(expected, actual)
+        << "the grids of " << session << " changed; if that is intended, write the new hashes "
+        << "with VORLA_UPDATE_GOLDEN=1 (see golden_test.cpp) and check them in";
+}
+
+class Golden : public ::testing::Test {
   protected:
     void SetUp() override {
         folder_ =
@@ -84,10 +121,13 @@ class golden : public ::testing::Test {
         return run_replay(script, options);
     }
 
-    // Runs the script both ways and compares every grid; returns the shipped run's grids.
+    // Runs the script on the shipped and the reference engine, compares the shipped grids'
+    // hashes with the checked-in ones and every grid with the reference run's; returns the
+    // shipped run's grids.
     grids expect_matches_straightforward(const std::string& script_text) {
         const replay_result shipped_result = run(script_text, "shipped", false);
         const grids shipped = take_grids();
+        expect_golden_hashes(shipped_result);
         run(script_text, "plain", true);
         const grids plain = take_grids();
         EXPECT_SAME_GRID(shipped, plain, pressure);
@@ -112,7 +152,7 @@ class golden : public ::testing::Test {
     fs::path folder_;
 };
 
-TEST_F(golden, PulseInAnEmptyFieldSpreadsTheSameWay) {
+TEST_F(Golden, PulseInAnEmptyFieldSpreadsTheSameWay) {
     const grids g = expect_matches_straightforward(R"(
         rdown 500 430
         rup 500 430
@@ -123,7 +163,7 @@ TEST_F(golden, PulseInAnEmptyFieldSpreadsTheSameWay) {
     EXPECT_NE(g.pressure[510 * grid_height + 430], 0.0);
 }
 
-TEST_F(golden, SineSourceWithEachFrequencyKey) {
+TEST_F(Golden, SineSourceWithEachFrequencyKey) {
     const grids g = expect_matches_straightforward(R"(
         key F
         rdown 300 300
@@ -140,7 +180,7 @@ TEST_F(golden, SineSourceWithEachFrequencyKey) {
     EXPECT_NE(g.pressure[300 * grid_height + 300], 0.0);
 }
 
-TEST_F(golden, WallsOfEachToolReflectTheSameWay) {
+TEST_F(Golden, WallsOfEachToolReflectTheSameWay) {
     expect_matches_straightforward(R"(
         key L
         ldown 200 200
@@ -173,7 +213,7 @@ TEST_F(golden, WallsOfEachToolReflectTheSameWay) {
     )");
 }
 
-TEST_F(golden, EscAndDelClearTheSameCells) {
+TEST_F(Golden, EscAndDelClearTheSameCells) {
     const grids g = expect_matches_straightforward(R"(
         key L
         ldown 300 200
@@ -191,7 +231,7 @@ TEST_F(golden, EscAndDelClearTheSameCells) {
     EXPECT_EQ(g.medium_mask[300 * grid_height + 400], 1); // Del took the wall away
 }
 
-TEST_F(golden, ImportWithSourcesThenRun) {
+TEST_F(Golden, ImportWithSourcesThenRun) {
     test_bitmap bitmap(300, 200, white_pixel);
     for (int y = 20; y < 180; ++y) {
         bitmap.set(150, y, black_pixel);
@@ -210,7 +250,7 @@ TEST_F(golden, ImportWithSourcesThenRun) {
     EXPECT_NE(read("shipped", "test.txt").find("( 300, 200)"), std::string::npos);
 }
 
-TEST_F(golden, RightClickDuringADragWaitsForTheRelease) {
+TEST_F(Golden, RightClickDuringADragWaitsForTheRelease) {
     const grids g = expect_matches_straightforward(R"(
         rdown 400 400
         rup 400 400
@@ -227,7 +267,7 @@ TEST_F(golden, RightClickDuringADragWaitsForTheRelease) {
     EXPECT_EQ(g.right_click_count, 4);
 }
 
-TEST_F(golden, DoubleClicksNeitherDragNorPlace) {
+TEST_F(Golden, DoubleClicksNeitherDragNorPlace) {
     const grids g = expect_matches_straightforward(R"(
         rdown 400 400
         rup 400 400

@@ -33,8 +33,8 @@ struct input_event {
     int x = 0, y = 0; // client coordinates, may lie outside the client area
     mouse_button button = mouse_button::left;
     bool shift = false, control = false, alt = false; // held during the event
-    unsigned virtual_key = 0; // Win32 virtual-key code
-    wchar_t character = 0;    // the text the key produces, 0 if none
+    unsigned virtual_key = 0;                         // Win32 virtual-key code
+    wchar_t character = 0;                            // the text the key produces, 0 if none
     bool auto_repeat = false;
     int width = 0, height = 0; // new client size, for resize
 };
