@@ -2,6 +2,10 @@
 // input is SendInput with the window in the foreground, as Wine's own user32 tests give it,
 // and modal dialogs are answered from a timer on the dialog itself: a thread hook sees each
 // dialog being created, and the timer's callback runs inside the dialog's modal loop.
+//
+// Under Wine the suite runs with the X pointer held by another X client (wine_suite.sh does
+// that). Otherwise Wine moves the X pointer along with every SendInput move, and X's reports
+// of those moves come back as input, late and at points the test has already left.
 #include "harness/driver.h"
 
 #include <algorithm>
@@ -222,7 +226,34 @@ POINT screen_point(HWND window, int x, int y) {
     return p;
 }
 
+// A move reaches this thread's queue through the system, under Wine through wineserver. When
+// one of this thread's windows is to hear it, wait until it is there, so that the test's next
+// pump takes it; it usually is at once.
+void wait_for_move(POINT p) {
+    HWND hearer = GetCapture();
+    if (hearer == nullptr) {
+        hearer = WindowFromPoint(p);
+    }
+    if (hearer == nullptr || !IsWindowEnabled(hearer) ||
+        GetWindowThreadProcessId(hearer, nullptr) != GetCurrentThreadId()) {
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    while (elapsed_ms(start) < 200) {
+        for (UINT move : {UINT{WM_MOUSEMOVE}, UINT{WM_NCMOUSEMOVE}}) {
+            MSG queued;
+            if (PeekMessageW(&queued, nullptr, move, move, PM_NOREMOVE) && queued.pt.x == p.x &&
+                queued.pt.y == p.y) {
+                return;
+            }
+        }
+        Sleep(1);
+    }
+}
+
 void move_pointer_to(POINT p) {
+    POINT before{};
+    const bool moves = !GetCursorPos(&before) || before.x != p.x || before.y != p.y;
     // Normalised coordinates, rounded up so that they land on the pixel itself.
     const LONG width = GetSystemMetrics(SM_CXSCREEN);
     const LONG height = GetSystemMetrics(SM_CYSCREEN);
@@ -233,18 +264,12 @@ void move_pointer_to(POINT p) {
     input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     send(input);
     POINT now;
-    if (GetCursorPos(&now) && (now.x != p.x || now.y != p.y)) { // a late report came between
+    if (GetCursorPos(&now) && (now.x != p.x || now.y != p.y)) { // rounded elsewhere
         SetCursorPos(p.x, p.y);
     }
-}
-
-// Under Wine each pointer move is passed on to the X pointer, and in a virtual desktop X's
-// reports of those moves came back as further input, at positions the test had already left.
-// With the pointer confined (Wine then grabs the X pointer for this thread) they do not. The
-// confinement stops one pixel short of the right and bottom edges; no test goes there.
-void confine_pointer() {
-    RECT clip{0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
-    ClipCursor(&clip);
+    if (moves) {
+        wait_for_move(p);
+    }
 }
 
 void bring_pointer(HWND window, int x, int y) {
@@ -323,7 +348,6 @@ void driver_reset() {
         send_button(button, false);
     }
     ReleaseCapture();
-    confine_pointer();
     // Away from where test windows open, so that no window finds the pointer over it.
     move_pointer_to(POINT{GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2});
     pump_queue();
