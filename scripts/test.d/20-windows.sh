@@ -38,7 +38,10 @@ wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >
 wineserver -w
 
 echo "== vorla_tests.exe under Wine"
-xvfb-run -a -s "-screen 0 1280x1024x24" wine build/mingw/tests/vorla_tests.exe
+mkdir -p build/wine-suite
+g++ -O1 -o build/wine-suite/x11-hold-pointer tests/harness/x11_hold_pointer.cpp -lX11
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+    tests/harness/wine_suite.sh build/wine-suite/x11-hold-pointer build/mingw/tests/vorla_tests.exe
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w
 

@@ -2,6 +2,8 @@
 // display, the clock standing still unless a test moves it.
 #include "harness/harness.h"
 
+#include "harness/driver.h"
+
 #include "app/app_state.h"
 #include "app/program.h"
 #include "platform/headless/headless.h"
@@ -31,7 +33,7 @@ fs::path fresh_folder() {
 
 HWND test_start_window() {
     test_stop_window();
-    vorla::headless::install();
+    driver_reset(); // installs the headless backend afresh
     reset_app_state();
     previous_folder = fs::current_path();
     work_folder = fresh_folder();

@@ -1,4 +1,4 @@
-// The open dialog and message boxes: what they are asked, what they answer, and the program's
+// The open dialog and message boxes: what they show, what they answer, and the program's
 // messages that keep being handled while they are open.
 #include "platform_fixture.h"
 
@@ -7,13 +7,13 @@
 #include "state/simulation_state.h"
 
 #include <cstring>
+#include <fstream>
 
 namespace {
 
-namespace headless = vorla::headless;
-using ids = std::vector<UINT>;
+namespace fs = std::filesystem;
 
-using modal = platform_test;
+using Modal = platform_test;
 
 OPENFILENAMEW dialog_params(HWND owner, wchar_t* path, DWORD capacity, wchar_t* title,
                             DWORD title_capacity) {
@@ -33,73 +33,89 @@ OPENFILENAMEW dialog_params(HWND owner, wchar_t* path, DWORD capacity, wchar_t* 
     return params;
 }
 
-TEST_F(modal, open_dialog_is_asked_with_the_caption_filters_and_last_path) {
-    wchar_t path[MAX_PATH] = L"/old/choice.bmp";
+fs::path make_file(const fs::path& folder, const wchar_t* name) {
+    const fs::path file = folder / name;
+    std::ofstream(file) << "BM";
+    return file;
+}
+
+TEST_F(Modal, OpenDialogShowsTheCaptionFiltersAndLastNameAndAnswersThePath) {
+    const fs::path folder = driver_fresh_folder();
+    ASSERT_FALSE(folder.empty());
+    const fs::path walls = make_file(folder, L"walls.bmp");
+    const std::wstring last = (folder / L"choice.bmp").wstring();
+    wchar_t path[MAX_PATH] = L"";
+    last.copy(path, last.size());
     wchar_t title[MAX_PATH] = L"";
     OPENFILENAMEW params = dialog_params(window, path, MAX_PATH, title, MAX_PATH);
-    headless::answer_open_dialog(std::wstring(L"/data/walls.bmp"));
+    driver_answer_open_dialog(walls);
     ASSERT_TRUE(GetOpenFileNameW(&params));
-    EXPECT_STREQ(path, L"/data/walls.bmp");
+    EXPECT_EQ(fs::path(path), walls);
     EXPECT_STREQ(title, L"walls.bmp");
-    EXPECT_EQ(params.nFileOffset, 6);
-    EXPECT_EQ(params.nFileExtension, 12);
+    const std::wstring got(path);
+    EXPECT_EQ(params.nFileOffset, got.size() - std::wcslen(L"walls.bmp"));
+    EXPECT_EQ(params.nFileExtension, got.size() - std::wcslen(L"bmp"));
 
-    ASSERT_EQ(headless::open_dialogs_shown().size(), 1u);
-    const auto& asked = headless::open_dialogs_shown()[0];
-    EXPECT_EQ(asked.title, L"ファイルを開く");
-    ASSERT_EQ(asked.filters.size(), 2u);
-    EXPECT_EQ(asked.filters[0].first, L"bitmap(*.bmp)");
-    EXPECT_EQ(asked.filters[0].second, L"*.bmp");
-    EXPECT_EQ(asked.filters[1].first, L"All files(*.*)");
-    EXPECT_EQ(asked.initial_path, L"/old/choice.bmp");
-    EXPECT_TRUE(asked.file_must_exist);
-    EXPECT_EQ(asked.owner, reinterpret_cast<std::uintptr_t>(window));
+    const std::vector<driver_dialog> shown = driver_dialogs_shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_FALSE(shown[0].is_message_box);
+    EXPECT_EQ(shown[0].owner, window);
+    EXPECT_EQ(shown[0].caption, L"ファイルを開く");
+    EXPECT_EQ(shown[0].filters, (std::vector<std::wstring>{L"bitmap(*.bmp)", L"All files(*.*)"}));
+    const std::wstring offered = shown[0].file_name;
+    EXPECT_EQ(offered.substr(offered.size() - std::min<std::size_t>(offered.size(), 10)),
+              L"choice.bmp");
 }
 
-TEST_F(modal, cancel_and_a_name_too_long_for_the_buffer_return_false) {
+// Too small a buffer: the first WORD of the buffer tells the size it needs, in characters
+// with the terminating null (OPENFILENAMEW, lpstrFile; learn.microsoft.com).
+TEST_F(Modal, CancelAndANameTooLongForTheBufferReturnFalse) {
+    const fs::path folder = driver_fresh_folder();
+    ASSERT_FALSE(folder.empty());
+    const fs::path file = make_file(folder, L"a-rather-long-name.bmp");
     wchar_t path[8] = L"";
     OPENFILENAMEW params = dialog_params(window, path, 8, nullptr, 0);
-    EXPECT_FALSE(GetOpenFileNameW(&params)); // nothing queued: cancelled
-    headless::answer_open_dialog(std::wstring(L"/a/much/longer/name.bmp"));
+    driver_answer_open_dialog(std::nullopt);
     EXPECT_FALSE(GetOpenFileNameW(&params));
-    EXPECT_STREQ(path, L"");
+    EXPECT_EQ(path[0], L'\0');
+    driver_answer_open_dialog(file);
+    EXPECT_FALSE(GetOpenFileNameW(&params));
+    EXPECT_EQ(static_cast<std::size_t>(path[0]), file.wstring().size() + 1);
+    EXPECT_EQ(driver_dialogs_shown().size(), 2u);
 }
 
-TEST_F(modal, message_box_reports_texts_icon_and_answer) {
+TEST_F(Modal, MessageBoxShowsItsTextsAndGivesTheAnswer) {
     EXPECT_EQ(MessageBoxW(window, L"ビットマップのロードに失敗しました", L"エラー", MB_ICONWARNING),
               IDOK);
-    headless::answer_message_box(vorla::platform::message_box_answer::cancel);
+    driver_answer_message_box(IDCANCEL);
     EXPECT_EQ(MessageBoxW(nullptr, L"q", L"c", MB_OKCANCEL), IDCANCEL);
-    const auto& boxes = headless::message_boxes_shown();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].caption, L"エラー");
-    EXPECT_EQ(boxes[0].icon, vorla::platform::message_box_icon::warning);
-    EXPECT_EQ(boxes[1].icon, vorla::platform::message_box_icon::none);
+    const std::vector<driver_dialog> shown = driver_dialogs_shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(shown[0].is_message_box);
+    EXPECT_EQ(shown[0].owner, window);
+    EXPECT_EQ(shown[0].caption, L"エラー");
+    EXPECT_EQ(shown[0].text, L"ビットマップのロードに失敗しました");
+    EXPECT_EQ(shown[1].owner, nullptr);
+    EXPECT_EQ(shown[1].caption, L"c");
+    EXPECT_EQ(shown[1].text, L"q");
 }
 
-TEST_F(modal, timers_and_repaints_go_on_while_a_dialog_is_open_but_input_does_not) {
+TEST_F(Modal, TimersAndRepaintsGoOnWhileADialogIsOpenButInputDoesNot) {
     SetTimer(window, 10, 1, nullptr);
-    headless::set_modal_hook([this](const vorla::platform::modal_pump& pump) {
-        headless::mouse_move(window, 5, 5); // the owner is disabled: dropped
-        for (int i = 0; i < 3; ++i) {
-            headless::advance_clock_ms(USER_TIMER_MINIMUM);
-            InvalidateRect(window, nullptr, FALSE);
-            pump();
-        }
+    invalidate_on_timer = true;
+    driver_hold_next_dialog(200, [this] {
+        driver_mouse_move(window, 5, 5); // the owner is disabled: it hears nothing
+        driver_mouse_move(window, 6, 6);
     });
     MessageBoxW(window, L"text", L"caption", MB_OK);
-    const ids got = take_log();
-    EXPECT_EQ(count_of(got, WM_TIMER), 3);
-    EXPECT_EQ(count_of(got, WM_PAINT), 3);
+    const message_list got = take_log();
+    EXPECT_GE(count_of(got, WM_TIMER), 2);
+    EXPECT_GE(count_of(got, WM_PAINT), 2);
     EXPECT_EQ(count_of(got, WM_MOUSEMOVE), 0);
 }
 
-TEST_F(modal, quit_during_a_dialog_is_left_for_the_outer_loop) {
-    headless::set_modal_hook([](const vorla::platform::modal_pump& pump) {
-        PostQuitMessage(7);
-        pump();
-        pump();
-    });
+TEST_F(Modal, QuitDuringADialogIsLeftForTheOuterLoop) {
+    driver_hold_next_dialog(20, [] { PostQuitMessage(7); });
     MessageBoxW(window, L"text", L"caption", MB_OK);
     MSG m;
     EXPECT_FALSE(GetMessageW(&m, nullptr, 0, 0));
@@ -108,7 +124,7 @@ TEST_F(modal, quit_during_a_dialog_is_left_for_the_outer_loop) {
 
 // The program itself: repaints nested in the import's dialog advance the field, and none of
 // them starts a second import.
-TEST(program_reentrancy, nested_repaints_advance_the_field_and_never_import_twice) {
+TEST(ProgramReentrancy, NestedRepaintsAdvanceTheFieldAndNeverImportTwice) {
     HWND window = test_start_window();
     ASSERT_NE(window, nullptr);
     test_pump();
@@ -117,22 +133,19 @@ TEST(program_reentrancy, nested_repaints_advance_the_field_and_never_import_twic
     test_pump();
     const int steps_before = simulation_state.time_step;
     int steps_seen_in_dialog = -1;
-    int modal_calls = 0;
-    headless::set_modal_hook([&](const vorla::platform::modal_pump& pump) {
-        for (int i = 0; i < 3; ++i) {
-            headless::advance_clock_ms(USER_TIMER_MINIMUM); // timer 10 falls due: a repaint
-            pump();
-        }
-        if (modal_calls++ == 0) {
-            steps_seen_in_dialog = simulation_state.time_step;
-        }
-    });
+    // Timer 10 keeps falling due behind the dialog, and each tick asks for a repaint.
+    driver_hold_next_dialog(40);
+    driver_hold_next_dialog(0, [&] { steps_seen_in_dialog = simulation_state.time_step; });
+    driver_answer_open_dialog(std::nullopt);
     SendMessageW(window, WM_KEYUP, 'S', 0);
     InvalidateRect(window, nullptr, FALSE);
     test_pump(); // the repaint opens the dialog, which is cancelled: message box, then close
-    EXPECT_EQ(headless::open_dialogs_shown().size(), 1u);
-    EXPECT_EQ(modal_calls, 2); // the dialog, then the message box of the cancel
-    EXPECT_EQ(steps_seen_in_dialog, steps_before + 3 * 8);
+    const std::vector<driver_dialog> shown = driver_dialogs_shown();
+    ASSERT_EQ(shown.size(), 2u); // the dialog, then the message box of the cancel
+    EXPECT_FALSE(shown[0].is_message_box);
+    EXPECT_TRUE(shown[1].is_message_box);
+    EXPECT_GT(steps_seen_in_dialog, steps_before);
+    EXPECT_EQ((steps_seen_in_dialog - steps_before) % 8, 0); // whole repaints only
     EXPECT_FALSE(IsWindow(window));
     test_stop_window();
 }

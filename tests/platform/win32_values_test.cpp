@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(win32_values, resource_identifiers_match) {
+TEST(Win32Values, ResourceIdentifiersMatch) {
 #define X(name, value)
 #define R(name, value)                                                                             \
     EXPECT_EQ(reinterpret_cast<ULONG_PTR>(name), static_cast<ULONG_PTR>(value)) << #name;
@@ -21,7 +21,7 @@ TEST(win32_values, resource_identifiers_match) {
 #undef R
 }
 
-TEST(win32_values, record_layouts_match) {
+TEST(Win32Values, RecordLayoutsMatch) {
     EXPECT_EQ(sizeof(BITMAPINFOHEADER), 40u);
     EXPECT_EQ(sizeof(RGBQUAD), 4u);
     EXPECT_EQ(sizeof(RECT), 16u);

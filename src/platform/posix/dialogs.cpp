@@ -87,7 +87,9 @@ BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW params) {
         dot = path.find_last_of(L'.');
     }
     if (path.size() + 1 > params->nMaxFile || path.size() > 0xFFFF) {
-        return FALSE; // the buffer cannot hold the name
+        // The buffer cannot hold the name: its first WORD tells the size it would need.
+        params->lpstrFile[0] = static_cast<WCHAR>(std::min<std::size_t>(path.size() + 1, 0xFFFF));
+        return FALSE;
     }
     std::wmemcpy(params->lpstrFile, path.c_str(), path.size() + 1);
     const std::wstring title = path.substr(name_start);

@@ -220,12 +220,13 @@ void deliver_mouse(const input_event& e) {
     const std::uint64_t now = current_backend().now_ms();
     if (e.type == input_event::kind::mouse_press) {
         message = button_message(e.button, 0);
+        // Within the SM_CXDOUBLECLK by SM_CYDOUBLECLK rectangle centred on the first press.
         const int half_x = GetSystemMetrics(SM_CXDOUBLECLK) / 2;
         const int half_y = GetSystemMetrics(SM_CYDOUBLECLK) / 2;
         if ((w->class_style & CS_DBLCLKS) != 0 && last_press.valid && last_press.window == target &&
             last_press.button == e.button &&
             now - last_press.time < current_backend().double_click_time_ms() &&
-            std::abs(x - last_press.x) <= half_x && std::abs(y - last_press.y) <= half_y) {
+            std::abs(x - last_press.x) < half_x && std::abs(y - last_press.y) < half_y) {
             message = button_message(e.button, 2);
             last_press.valid = false; // a third press starts over
         } else {

@@ -1,6 +1,7 @@
 // The drawing paths a running repaint leans on, checked against plain per-pixel expectations:
 // the one-to-one image copy, text cut by its rectangle, and what the headless screen keeps.
-#include "platform_fixture.h"
+#include "platform/headless/headless.h"
+#include "platform/platform_fixture.h"
 
 #include <cstdint>
 #include <vector>
@@ -10,7 +11,7 @@ namespace {
 constexpr int surface_width = 120, surface_height = 80;
 constexpr std::uint32_t background = 0x00102030; // 0x00RRGGBB
 
-class fast_paths : public platform_test {
+class FastPaths : public platform_test {
   protected:
     void SetUp() override {
         platform_test::SetUp();
@@ -72,7 +73,7 @@ struct picture {
     }
 };
 
-TEST_F(fast_paths, one_to_one_stretch_dibits_matches_a_per_pixel_copy_wherever_it_is_cut) {
+TEST_F(FastPaths, OneToOneStretchDIBitsMatchesAPerPixelCopyWhereverItIsCut) {
     struct placement {
         int x, y, x_src, y_src, width, height;
     };
@@ -114,7 +115,7 @@ TEST_F(fast_paths, one_to_one_stretch_dibits_matches_a_per_pixel_copy_wherever_i
 }
 
 // A frame-sized copy takes the streaming path: rows start at every alignment.
-TEST_F(fast_paths, a_large_one_to_one_copy_lands_every_pixel_at_every_row_alignment) {
+TEST_F(FastPaths, ALargeOneToOneCopyLandsEveryPixelAtEveryRowAlignment) {
     constexpr int width = 300, height = 200;
     HDC big = CreateCompatibleDC(nullptr);
     HBITMAP big_bitmap = CreateCompatibleBitmap(nullptr, width, height);
@@ -142,7 +143,7 @@ TEST_F(fast_paths, a_large_one_to_one_copy_lands_every_pixel_at_every_row_alignm
     DeleteDC(big);
 }
 
-TEST_F(fast_paths, one_to_one_stretch_dibits_in_a_paint_stays_inside_the_update_rectangle) {
+TEST_F(FastPaths, OneToOneStretchDIBitsInAPaintStaysInsideTheUpdateRectangle) {
     static const picture p(200, 150, true);
     paint_handler = [](HWND w) -> LRESULT {
         PAINTSTRUCT ps;
@@ -170,7 +171,7 @@ TEST_F(fast_paths, one_to_one_stretch_dibits_in_a_paint_stays_inside_the_update_
 
 // Text drawn into a small rectangle is the same text drawn into a large one, cut to the small
 // one: cuts at every column through the glyphs, from the right and (right-aligned) from the left.
-TEST_F(fast_paths, draw_text_cut_by_its_rectangle_is_the_uncut_text_masked) {
+TEST_F(FastPaths, DrawTextCutByItsRectangleIsTheUncutTextMasked) {
     const wchar_t text[] = L"Wg|j 0.5 \x00e9W\nline two, jq";
     const auto check_cut = [&](const std::vector<std::uint32_t>& uncut, const RECT& cut) {
         const std::vector<std::uint32_t> got = snapshot();
@@ -219,7 +220,7 @@ TEST_F(fast_paths, draw_text_cut_by_its_rectangle_is_the_uncut_text_masked) {
 }
 
 // Inside a paint the update rectangle cuts text on every side at once.
-TEST_F(fast_paths, draw_text_in_a_paint_changes_only_the_update_rectangle) {
+TEST_F(FastPaths, DrawTextInAPaintChangesOnlyTheUpdateRectangle) {
     static COLORREF ink = RGB(0, 0, 0);
     paint_handler = [](HWND w) -> LRESULT {
         PAINTSTRUCT ps;
@@ -254,7 +255,7 @@ TEST_F(fast_paths, draw_text_in_a_paint_changes_only_the_update_rectangle) {
 }
 
 // The headless screen of a window that is gone keeps what it last showed.
-TEST_F(fast_paths, a_destroyed_window_keeps_its_last_image_on_the_headless_screen) {
+TEST_F(FastPaths, ADestroyedWindowKeepsItsLastImageOnTheHeadlessScreen) {
     paint_handler = [](HWND w) -> LRESULT {
         PAINTSTRUCT ps;
         HDC paint_dc = BeginPaint(w, &ps);

@@ -31,7 +31,7 @@ std::vector<std::uint32_t> run_session() {
     return image;
 }
 
-TEST(headless_determinism, same_input_same_client_image) {
+TEST(HeadlessDeterminism, SameInputSameClientImage) {
     const std::vector<std::uint32_t> first = run_session();
     const std::vector<std::uint32_t> second = run_session();
     ASSERT_EQ(first.size(), 1024u * 768u);

@@ -15,13 +15,13 @@ constexpr int qt_key_escape = 0x01000000, qt_key_delete = 0x01000007, qt_key_spa
 constexpr int qt_key_left = 0x01000012, qt_key_shift = 0x01000020, qt_key_f1 = 0x01000030;
 constexpr unsigned keycode_1 = 10, keycode_0 = 19, keycode_s = 39, keycode_keypad_1 = 87;
 
-TEST(key_mapping, letters_whatever_shift_does) {
+TEST(KeyMapping, LettersWhateverShiftDoes) {
     EXPECT_EQ(virtual_key_from_qt(qt_key_a, false, 38), 'A');
     EXPECT_EQ(virtual_key_from_qt(qt_key_s, false, keycode_s),
               'S'); // Qt reports S with or without Shift
 }
 
-TEST(key_mapping, main_row_digits_by_physical_key_and_keypad_digits_apart) {
+TEST(KeyMapping, MainRowDigitsByPhysicalKeyAndKeypadDigitsApart) {
     EXPECT_EQ(virtual_key_from_qt(qt_key_1, false, keycode_1), '1');
     EXPECT_EQ(virtual_key_from_qt(qt_key_exclam, false, keycode_1), '1'); // Shift+1
     EXPECT_EQ(virtual_key_from_qt(qt_key_0, false, keycode_0), '0');
@@ -32,7 +32,7 @@ TEST(key_mapping, main_row_digits_by_physical_key_and_keypad_digits_apart) {
 
 // Windows gives letter keys the letter printed on them under Latin layouts, and their US
 // position's virtual key under layouts of other scripts.
-TEST(key_mapping, letters_under_the_users_layout) {
+TEST(KeyMapping, LettersUnderTheUsersLayout) {
     constexpr unsigned keycode_us_q = 24, keycode_us_t = 28, keycode_us_m = 58,
                        keycode_us_bracket = 34, keycode_us_semicolon = 47;
     EXPECT_EQ(virtual_key_from_qt(qt_key_a, false, keycode_us_q), 'A');         // AZERTY's A
@@ -44,7 +44,7 @@ TEST(key_mapping, letters_under_the_users_layout) {
     EXPECT_EQ(virtual_key_from_qt(0x0415, false, 0), 0u); // no scan code: no position to use
 }
 
-TEST(key_mapping, control_keys) {
+TEST(KeyMapping, ControlKeys) {
     EXPECT_EQ(virtual_key_from_qt(qt_key_escape, false, 9), unsigned{VK_ESCAPE});
     EXPECT_EQ(virtual_key_from_qt(qt_key_delete, false, 119), unsigned{VK_DELETE});
     EXPECT_EQ(virtual_key_from_qt(qt_key_delete, true, 91), unsigned{VK_DELETE}); // keypad Del
