@@ -161,11 +161,18 @@ move_to() { xdotool mousemove "$((ox + $1))" "$((oy + $2))"; }
 # S, then a mouse move (the repaint it asks for runs the import) opens the file dialog; it is
 # left focused for the keys that follow.
 open_file_dialog() {
-    xdotool key s
-    move_to 520 420
-    move_to 530 430
-    local dialog
-    dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear"
+    local dialog attempt
+    # With no window manager the keyboard focus can be slow to arrive on a loaded machine; S
+    # only records the request, so asking again is harmless.
+    for attempt in 1 2 3; do
+        xdotool windowfocus "$main_id" 2>/dev/null || true
+        xdotool key s
+        move_to 520 420
+        move_to 530 430
+        dialog=$(wait_window 'ファイルを開く' 20) && break
+        log "no open dialog after S (attempt $attempt)"
+    done
+    [ -n "$dialog" ] || fail "the open dialog did not appear"
     sleep 1
     xdotool windowfocus "$dialog" 2>/dev/null || true
 }

@@ -122,12 +122,7 @@ log "run 2 in $out/run2"
 start_vorla "$out/run2"
 shot start-2
 locate_client
-xdotool key s
-move_to 400 400
-move_to 410 410
-dialog=$(wait_window 'ファイルを開く' 30) || fail "the open dialog did not appear in run 2"
-sleep 0.5
-xdotool windowfocus "$dialog" 2>/dev/null || true
+open_file_dialog
 xdotool key Escape
 box=$(wait_window '^エラー$' 30) || fail "no error message after cancelling"
 sleep 0.5
