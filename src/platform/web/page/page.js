@@ -275,7 +275,10 @@
       const simd = WebAssembly.validate(new Uint8Array([
         0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0,
         10, 8, 1, 6, 0, 65, 0, 253, 15, 11]));
-      const program = options.program || (simd ? "vorla" : "vorla-portable");
+      // ?build=portable asks for the build without SIMD wherever the page runs.
+      const asked = new URLSearchParams(location.search).get("build");
+      const program = options.program ||
+                      (simd && asked !== "portable" ? "vorla" : "vorla-portable");
       globalThis.vorlaBuild = { program, simd };
       const status = document.getElementById("status");
       status.textContent = program + (simd ? " (wasm SIMD)" : " (no wasm SIMD: portable kernels)");
