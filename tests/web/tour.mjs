@@ -52,6 +52,40 @@ function bmp(width, height, colour) {
   return data;
 }
 
+// 8-bit RLE BMP (compression 1) of the same kind, palette white, black, yellow; the colour
+// function gives palette indices. stb_image does not read these: the browser decodes them.
+function rle8(width, height, index) {
+  const runs = [];
+  for (let y = height - 1; y >= 0; y--) {
+    let x = 0;
+    while (x < width) {
+      const i = index(x, y);
+      let n = 1;
+      while (x + n < width && n < 255 && index(x + n, y) === i) n++;
+      runs.push(n, i);
+      x += n;
+    }
+    runs.push(0, 0); // end of line
+  }
+  runs.push(0, 1); // end of bitmap
+  const pixels = Buffer.from(runs);
+  const data = Buffer.alloc(54 + 12 + pixels.length);
+  data.write("BM", 0, "latin1");
+  data.writeUInt32LE(data.length, 2);
+  data.writeUInt32LE(54 + 12, 10);
+  data.writeUInt32LE(40, 14);
+  data.writeInt32LE(width, 18);
+  data.writeInt32LE(height, 22);
+  data.writeUInt16LE(1, 26);
+  data.writeUInt16LE(8, 28);
+  data.writeUInt32LE(1, 30);
+  data.writeUInt32LE(pixels.length, 34);
+  data.writeUInt32LE(3, 46);
+  Buffer.from([255, 255, 255, 0, 0, 0, 0, 0, 0, 255, 255, 0]).copy(data, 54); // B, G, R, 0
+  pixels.copy(data, 66);
+  return data;
+}
+
 const userData = fs.mkdtempSync(path.join(os.tmpdir(), "vorla-chromium-"));
 const browser = await puppeteer.launch({
   executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
@@ -325,12 +359,23 @@ try {
   await poll(page, "the wave inside the frame", async () => coloured(await pixelsOf(page, 128 + 150 + 40, 146 + 100, 10, 10)) > 20);
   await shot(page, "08-imported");
 
-  // A second import, straight from the key's user gesture.
-  const again = await importFile(page, bitmapPath, false);
-  await (await again).accept([bitmapPath]);
+  // A second import, straight from the key's user gesture, of an RLE bitmap: 200 x 100, a
+  // black frame, yellow at (50, 50).
+  const rlePath = path.join(outDir, "import-rle.bmp");
+  fs.writeFileSync(rlePath, rle8(200, 100, (x, y) =>
+    x === 50 && y === 50 ? 2 : x < 2 || y < 2 || x >= 198 || y >= 98 ? 1 : 0));
+  const again = await importFile(page, rlePath, false);
+  await (await again).accept([rlePath]);
   await poll(page, "the second import", () => page.evaluate(() =>
-    new TextDecoder().decode(Module.FS.readFile("test.txt")) === "( 300, 200)\n( 300, 200)\n"));
-  check("a second import opens the chooser from the key", true);
+    new TextDecoder().decode(Module.FS.readFile("test.txt")) === "( 300, 200)\n( 200, 100)\n"));
+  check("a second import opens the chooser from the key and reads an RLE bitmap", true);
+  await poll(page, "its frame as a wall", async () => {
+    const row = await pixelsOf(page, 128, 146 + 98, 200, 2);
+    for (let i = 0; i < row.length; i += 4) if (!isBlack(row, i)) return false;
+    return true;
+  });
+  check("the RLE bitmap's walls are in place", true);
+  await shot(page, "09-imported-rle");
 
   // ---- cancelling ends the program, as on Windows
   const cancelled = await importFile(page, bitmapPath, false);
@@ -341,14 +386,14 @@ try {
     return [b.querySelector(".caption").textContent, b.querySelector(".text").textContent];
   });
   check("cancelling shows the エラー box", box[0] === "エラー" && box[1] === "エラー", JSON.stringify(box));
-  await shot(page, "09-error");
+  await shot(page, "10-error");
   await page.click("#message-box .buttons button");
   await poll(page, "the end", () => page.evaluate(() => globalThis.vorlaEnded));
   const ended = await page.evaluate(() => [!document.getElementById("ended").hidden,
                                            document.querySelectorAll("#desktop canvas").length,
                                            globalThis.vorlaEnded.code]);
   check("the program ends and the page says so", ended[0] && ended[1] === 0 && ended[2] === 0, String(ended));
-  await shot(page, "10-ended");
+  await shot(page, "11-ended");
   await page.click("#restart");
   await poll(page, "a new start", () => page.evaluate(() => {
     const c = document.querySelector("#desktop canvas");
@@ -366,7 +411,7 @@ try {
   await rightClick(portable, 500, 400);
   await poll(portable, "the pulse", async () => coloured(await pixelsOf(portable, 440, 340, 120, 120)) > 500);
   check("the portable build runs the field", true);
-  await shot(portable, "11-portable");
+  await shot(portable, "12-portable");
 } catch (e) {
   check("the tour ran to its end", false, e.stack || String(e));
 } finally {
