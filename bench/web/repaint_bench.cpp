@@ -6,7 +6,7 @@
 #include "platform/web/web_backend.h"
 #include "platform/win32.h"
 #include "solver/fdtd.h"
-#include "solver/simd_path.h"
+#include "solver/engine.h"
 
 #include <emscripten.h>
 
@@ -78,7 +78,7 @@ int main() {
     const timing whole = time_runs(runs, repaint);
     const timing steps = time_runs(runs, [] { advance_field(pi, nullptr); });
     const timing coloring = time_runs(runs, [] { color_field(); });
-    const std::string json = std::string("{\"kernel\":\"") + simd_path_name(active_simd_path()) +
+    const std::string json = std::string("{\"kernel\":\"") + engine_name(active_engine()) +
                              "\",\"runs\":" + std::to_string(runs) + "," +
                              json_of("running_repaint", whole) + "," + json_of("steps", steps) +
                              "," + json_of("coloring", coloring) + "}";

@@ -17,7 +17,7 @@ struct atlas_glyph {
     std::uint64_t ink[std::tuple_size_v<decltype(glyph_bitmap::ink)>];
 };
 
-#include "glyph_atlas.inc"
+#include "platform/web/glyph_atlas.inc" // generated
 
 static_assert(atlas_cell_height == std::tuple_size_v<decltype(glyph_bitmap::ink)>);
 static_assert(std::is_sorted(std::begin(atlas_glyphs), std::end(atlas_glyphs),

@@ -84,6 +84,29 @@ namespace vorla::platform {
 
 namespace {
 
+// UTF-8 from the page (paths, what a key produces) as wide text; a broken sequence gives U+FFFD.
+std::wstring wide_from_utf8(const std::string& text) {
+    std::wstring out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const int extra = c < 0x80         ? 0
+                          : (c >> 5) == 6  ? 1
+                          : (c >> 4) == 14 ? 2
+                          : (c >> 3) == 30 ? 3
+                                           : -1;
+        char32_t code = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
+        bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size() + (extra == 0);
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            ok = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        out += ok ? static_cast<wchar_t>(code) : L'\uFFFD';
+        i += ok ? static_cast<std::size_t>(extra) + 1 : 1;
+    }
+    return out;
+}
+
 std::string json_string(const std::wstring& text) {
     const std::string utf8 = utf8_from_wide(text);
     std::string out = "\"";
@@ -283,6 +306,7 @@ class web_backend final : public backend {
                                         : mouse_button::left;
             e.shift = fields[5] != 0;
             e.control = fields[6] != 0;
+            e.alt = fields[7] != 0;
             e.auto_repeat = fields[8] != 0;
             switch (fields[0]) {
             case page_mouse_move:
