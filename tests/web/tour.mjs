@@ -310,6 +310,24 @@ try {
   await poll(page, "the field again", () => page.evaluate((n) => tour.fieldFrames > n, later[0]));
   check("Space resumes", true);
 
+  // ---- the timer: at most 100 repaints a second, as the 10 ms minimum of Win32 allows
+  const paceStart = await page.evaluate(() => [tour.fieldFrames, performance.now()]);
+  await new Promise((r) => setTimeout(r, 2000));
+  const paceEnd = await page.evaluate(() => [tour.fieldFrames, performance.now()]);
+  const perSecond = (1000 * (paceEnd[0] - paceStart[0])) / (paceEnd[1] - paceStart[1]);
+  check("the field repaints at most 100 times a second", perSecond <= 105, perSecond.toFixed(1));
+
+  // ---- capture: a drag released outside the canvas still ends, so the field runs on
+  const inside = await canvasPoint(page, 600, 700);
+  const outside = await canvasPoint(page, 600, 790); // below the canvas, on the page
+  await page.mouse.move(inside.x, inside.y);
+  await page.mouse.down();
+  await page.mouse.move(outside.x, outside.y, { steps: 5 });
+  await page.mouse.up();
+  const released = await page.evaluate(() => tour.fieldFrames);
+  await poll(page, "the field after the drag", () => page.evaluate((n) => tour.fieldFrames >= n + 3, released));
+  check("a release outside the canvas ends the drag (capture)", true);
+
   // ---- Esc clears the pressure (and pauses); the wave starts again from the source
   const before = await pixelsOf(page, 128, 146, 768, 576);
   check("before Esc the wave reaches far", coloured(before) > 20000, String(coloured(before)));
