@@ -383,6 +383,10 @@ try {
   fs.writeFileSync(rlePath, rle8(200, 100, (x, y) =>
     x === 50 && y === 50 ? 2 : x < 2 || y < 2 || x >= 198 || y >= 98 ? 1 : 0));
   const again = await importFile(page, rlePath, false);
+  const behind = await page.evaluate(() => tour.fieldFrames);
+  await poll(page, "the field behind the dialog", () => page.evaluate((n) => tour.fieldFrames >= n + 3, behind));
+  check("the field runs on behind the open dialog",
+        await page.evaluate(() => document.getElementById("open-dialog").open));
   await (await again).accept([rlePath]);
   await poll(page, "the second import", () => page.evaluate(() =>
     new TextDecoder().decode(Module.FS.readFile("test.txt")) === "( 300, 200)\n( 200, 100)\n"));
@@ -404,6 +408,10 @@ try {
     return [b.querySelector(".caption").textContent, b.querySelector(".text").textContent];
   });
   check("cancelling shows the エラー box", box[0] === "エラー" && box[1] === "エラー", JSON.stringify(box));
+  const behindBox = await page.evaluate(() => tour.fieldFrames);
+  await poll(page, "the field behind the box", () => page.evaluate((n) => tour.fieldFrames >= n + 3, behindBox));
+  check("the field runs on behind the message box",
+        await page.evaluate(() => document.getElementById("message-box").open));
   await shot(page, "10-error");
   await page.click("#message-box .buttons button");
   await poll(page, "the end", () => page.evaluate(() => globalThis.vorlaEnded));
