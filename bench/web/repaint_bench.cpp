@@ -5,8 +5,8 @@
 #include "display/coloring.h"
 #include "platform/web/web_backend.h"
 #include "platform/win32.h"
-#include "solver/fdtd.h"
 #include "solver/engine.h"
+#include "solver/fdtd.h"
 
 #include <emscripten.h>
 
