@@ -4,9 +4,13 @@
 # benchmarks compare like with like. The target's code learns from VORLA_X86_KERNELS
 # whether the x86 ones are there.
 function(vorla_simd_kernels target)
-  cmake_parse_arguments(kernel "" "SSE2;AVX2;AVX512" "PLAIN" ${ARGN})
+  cmake_parse_arguments(kernel "" "SSE2;AVX2;AVX512;WASM_SIMD128" "PLAIN" ${ARGN})
   target_compile_definitions(${target} PRIVATE VORLA_X86_KERNELS=$<BOOL:${VORLA_X86}>)
   target_sources(${target} PRIVATE ${kernel_PLAIN})
+  # The browser build with wasm SIMD compiles everything with -msimd128 (CMakeLists.txt).
+  if(EMSCRIPTEN AND VORLA_WEB_SIMD)
+    target_sources(${target} PRIVATE ${kernel_WASM_SIMD128})
+  endif()
   set(optimised ${kernel_PLAIN})
   if(VORLA_X86)
     target_sources(${target} PRIVATE ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})

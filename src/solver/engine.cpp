@@ -44,6 +44,8 @@ engine detect() {
         return engine::avx2;
     }
     return engine::sse2;
+#elif defined(__wasm_simd128__)
+    return engine::wasm_simd128; // the page loads this build only where the browser has it
 #else
     return engine::portable;
 #endif
@@ -67,8 +69,13 @@ engine shipped_engine() {
 }
 
 bool engine_supported(engine kernels) {
-    return static_cast<int>(kernels) <= static_cast<int>(shipped_engine()) ||
-           kernels == engine::shipped;
+    if (kernels == engine::shipped || kernels == engine::reference || kernels == engine::portable ||
+        kernels == shipped_engine()) {
+        return true;
+    }
+    // The x86 kernels nest: each runs wherever a wider one does.
+    return kernels != engine::wasm_simd128 && shipped_engine() != engine::wasm_simd128 &&
+           static_cast<int>(kernels) <= static_cast<int>(shipped_engine());
 }
 
 bool use_engine(engine kernels, const step_watch& watch) {
@@ -99,6 +106,8 @@ const char* engine_name(engine kernels) {
         return "avx2";
     case engine::avx512:
         return "avx512";
+    case engine::wasm_simd128:
+        return "wasm-simd128";
     case engine::shipped:
         return "shipped";
     }
@@ -107,7 +116,7 @@ const char* engine_name(engine kernels) {
 
 std::optional<engine> engine_named(std::string_view name) {
     for (engine e : {engine::reference, engine::portable, engine::sse2, engine::avx2,
-                     engine::avx512, engine::shipped}) {
+                     engine::avx512, engine::wasm_simd128, engine::shipped}) {
         if (name == engine_name(e)) {
             return e;
         }

@@ -15,11 +15,13 @@ enum class engine {
     sse2,
     avx2,
     avx512,
-    shipped // the widest this processor runs: what the program uses
+    wasm_simd128, // the browser build with wasm SIMD
+    shipped       // the widest this processor runs: what the program uses
 };
 
-inline constexpr engine every_engine[] = {engine::reference, engine::portable, engine::sse2,
-                                          engine::avx2, engine::avx512};
+inline constexpr engine every_engine[] = {engine::reference, engine::portable,
+                                          engine::sse2,      engine::avx2,
+                                          engine::avx512,    engine::wasm_simd128};
 
 // Sees every single step of advance_field and fdtd_step: after each one, the time step just
 // reached and the pressure of each watched cell, in the order of cells. Today a watch with a
@@ -44,6 +46,6 @@ const step_watch& active_step_watch();
 bool engine_supported(engine kernels);
 engine shipped_engine();
 
-// "reference", "portable", "sse2", "avx2", "avx512", "shipped"; and back.
+// "reference", "portable", "sse2", "avx2", "avx512", "wasm-simd128", "shipped"; and back.
 const char* engine_name(engine kernels);
 std::optional<engine> engine_named(std::string_view name);

@@ -144,6 +144,11 @@ void run_kernel(const fdtd_kernel::wavefront_job& job) {
         fdtd_kernel::run_wavefront_sse2(job);
         return;
 #endif
+#if defined(__wasm_simd128__)
+    case engine::wasm_simd128:
+        fdtd_kernel::run_wavefront_wasm_simd128(job);
+        return;
+#endif
     default:
         fdtd_kernel::run_wavefront_portable(job);
         return;

@@ -45,6 +45,7 @@ void run_wavefront_portable(const wavefront_job& job);
 void run_wavefront_sse2(const wavefront_job& job);
 void run_wavefront_avx2(const wavefront_job& job);
 void run_wavefront_avx512(const wavefront_job& job); // needs factor bits
+void run_wavefront_wasm_simd128(const wavefront_job& job);
 
 // Whether every region cell of mask (element [x][y] at x * stride + y) is 0 or 1 and is 1
 // exactly where bit y % 16 of ones[x * group_stride + y / 16] is set.

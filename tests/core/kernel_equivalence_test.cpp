@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -227,8 +227,11 @@ void nan_of_both_signs(session& run) {
 TEST(KernelEquivalence, NaNOperandOrderMatches) {
     expect_same(nan_of_both_signs);
     EXPECT_TRUE(std::isnan(simulation_state.pressure[130][150]));
-    // (NaN - vx[x-1]) + (-NaN - vy[y-1]): the first operand's sign survives.
+#if !defined(__wasm__)
+    // (NaN - vx[x-1]) + (-NaN - vy[y-1]): the first operand's sign survives. wasm promises
+    // no particular NaN, so there the value only has to stay NaN.
     EXPECT_FALSE(std::signbit(simulation_state.pressure[130][150]));
+#endif
 }
 
 // Mask values other than 0 and 1 never come from the program, but the products must still be
@@ -256,12 +259,18 @@ TEST(KernelEquivalence, UnusualMaskValues) {
 // Signalling NaNs of both signs with payloads, in pressures and on faces beside walls: each
 // path must quiet them and carry the payloads exactly as the straightforward loops do, also
 // where a face's mask product is 0.
-constexpr uint64_t quiet_payload = 0x7FF8000000000ABCull;
+[[maybe_unused]] constexpr uint64_t quiet_payload = 0x7FF8000000000ABCull;
+
+double double_of_bits(uint64_t bits) {
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
 
 void signalling_nans(session& run) {
     auto& s = simulation_state;
-    const double plus = std::bit_cast<double>(0x7FF0000000000ABCull);
-    const double minus = std::bit_cast<double>(0xFFF0000000001234ull);
+    const double plus = double_of_bits(0x7FF0000000000ABCull);
+    const double minus = double_of_bits(0xFFF0000000001234ull);
     for (int x = 129; x <= 895; x += 53) {
         for (int y = 147; y <= 721; y += 17) {
             s.pressure[x][y] = (x + y) % 2 == 0 ? plus : minus;
@@ -284,8 +293,12 @@ TEST(KernelEquivalence, SignallingNaNsAndPayloads) {
     bool saw_payload = false;
     for (int x = 128; x <= 896 && !saw_payload; ++x) {
         for (int y = 146; y <= 722; ++y) {
-            saw_payload = saw_payload ||
-                          std::bit_cast<uint64_t>(simulation_state.pressure[x][y]) == quiet_payload;
+#if defined(__wasm__)
+            // wasm may quiet a signalling NaN into any NaN: the value has to stay NaN.
+            saw_payload = saw_payload || std::isnan(simulation_state.pressure[x][y]);
+#else
+            saw_payload = saw_payload || bits_of(simulation_state.pressure[x][y]) == quiet_payload;
+#endif
         }
     }
     EXPECT_TRUE(saw_payload);

@@ -1,13 +1,8 @@
-// LoadImageW: the system icon and cursor as plain handles, and bitmap files read through Qt's
-// BMP reader (QtGui, no display needed) after the header has been checked against the file,
-// so that a truncated or lying file fails to load, as on Windows, before anything is allocated
-// for it. Pixels become 0x00RRGGBB, read back by GetPixel as colour references.
+// LoadImageW: the system icon and cursor as plain handles, and bitmap files decoded (decode_bmp)
+// after the header has been checked against the file, so that a truncated or lying file fails
+// to load, as on Windows, before anything is allocated for it. Pixels become 0x00RRGGBB, read
+// back by GetPixel as colour references.
 #include "platform/posix/internal.h"
-
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
-#include <QImageReader>
 
 #include <cstring>
 #include <filesystem>
@@ -117,26 +112,11 @@ HANDLE load_bitmap_bytes(const std::vector<char>& data) {
     if (static_cast<long long>(data.size()) > max_file_bytes || !header_is_sound(data)) {
         return nullptr;
     }
-    QByteArray bytes = QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size()));
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "bmp");
-    QImage image = reader.read();
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    if (!decode_bmp(data, &width, &height, &pixels) || width <= 0 || height <= 0 ||
+        pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
         return nullptr;
-    }
-    // The colour bytes as stored; an alpha or padding byte plays no part, as in a Windows DDB.
-    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                          : QImage::Format_RGB32);
-    const int width = image.width();
-    const int height = image.height();
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
-                                      static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        const auto* line = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            pixels[static_cast<std::size_t>(y) * width + x] = line[x] & 0x00FFFFFFu;
-        }
     }
     return create_bitmap_object(width, height, std::move(pixels));
 }
