@@ -57,8 +57,11 @@ mkdir -p "$cache/debootstrap" "$cache/archives/partial"
 if [ ! -s "$cache/root.tar" ]; then
   echo "== debootstrap: a minimal Debian 12 root (once; kept in $cache)"
   rm -rf "$cache/bootstrap-root"
+  # The mirror this machine's own apt uses, if it names one.
+  mirror=$(sed -n 's|^URIs: *\([^ ]*/debian\)/\?$|\1|p' /etc/apt/sources.list.d/debian.sources \
+    2>/dev/null | head -n 1)
   debootstrap --variant=minbase --cache-dir="$root_dir/$cache/debootstrap" bookworm \
-    "$cache/bootstrap-root" http://deb.debian.org/debian >"$cache/debootstrap.log" 2>&1 ||
+    "$cache/bootstrap-root" "${mirror:-http://deb.debian.org/debian}" >"$cache/debootstrap.log" 2>&1 ||
     { tail -n 20 "$cache/debootstrap.log"; exit 1; }
   tar --numeric-owner -C "$cache/bootstrap-root" -cf "$cache/root.tar.part" .
   mv "$cache/root.tar.part" "$cache/root.tar"
