@@ -17,7 +17,7 @@ dist=build/package/dist
 deb=$(ls "$dist"/vorla_*.deb)
 zip=$(ls "$dist"/vorla-*-windows-x86_64.zip)
 
-echo "== the Windows zip"
+echo "== the Windows zip (packages built in ${SECONDS} s)"
 listing=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
 top=$(basename "$zip" .zip)
 check "the zip holds vorla.exe, README.txt and LICENSE.txt: $listing" \
@@ -60,14 +60,21 @@ if [ ! -s "$cache/root.tar" ]; then
   # The mirror this machine's own apt uses, if it names one.
   mirror=$(sed -n 's|^URIs: *\([^ ]*/debian\)/\?$|\1|p' /etc/apt/sources.list.d/debian.sources \
     2>/dev/null | head -n 1)
-  debootstrap --variant=minbase --cache-dir="$root_dir/$cache/debootstrap" bookworm \
-    "$cache/bootstrap-root" "${mirror:-http://deb.debian.org/debian}" >"$cache/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$cache/debootstrap.log"; exit 1; }
-  tar --numeric-owner -C "$cache/bootstrap-root" -cf "$cache/root.tar.part" .
+  # Made in memory, in a mount namespace of its own that takes the memory away with it.
+  mkdir -p "$cache/bootstrap-root"
+  unshare --mount --propagation private bash -c '
+    set -e
+    mount -t tmpfs -o size=4g,mode=0755 tmpfs "$1"
+    debootstrap --variant=minbase --cache-dir="$2" bookworm "$1" "$3" >"$4" 2>&1 ||
+      { tail -n 20 "$4"; exit 1; }
+    tar --numeric-owner -C "$1" -cf "$5.part" .
+  ' bootstrap "$root_dir/$cache/bootstrap-root" "$root_dir/$cache/debootstrap" \
+    "${mirror:-http://deb.debian.org/debian}" "$cache/debootstrap.log" "$cache/root.tar"
   mv "$cache/root.tar.part" "$cache/root.tar"
-  rm -rf "$cache/bootstrap-root"
+  rmdir "$cache/bootstrap-root"
 fi
 
+echo "== the Debian 12 root is ready (${SECONDS} s so far)"
 work=$cache/run
 # The check mounts only inside a namespace of its own; refuse to delete anything still mounted.
 if findmnt -rn -o TARGET | grep -q "^$root_dir/$work"; then
@@ -81,5 +88,5 @@ if ! bash tests/package/installed_check.sh "$cache/root.tar" "$cache/archives" "
 fi
 findmnt -rn -o TARGET | grep -q "^$root_dir/$work" || rm -rf "$work/root"
 
-echo "package checks: $failures failed"
+echo "package checks: $failures failed, ${SECONDS} s"
 [ $failures -eq 0 ]
