@@ -77,7 +77,8 @@ fi
 echo "== the Debian 12 root is ready (${SECONDS} s so far)"
 work=$cache/run
 # The check mounts only inside a namespace of its own; refuse to delete anything still mounted.
-if findmnt -rn -o TARGET | grep -q "^$root_dir/$work"; then
+mounted_under() { findmnt -rn -o TARGET >"$unpacked/mounts"; grep -q "^$root_dir/$1" "$unpacked/mounts"; }
+if mounted_under "$work"; then
   echo "FAILED: something is still mounted under $work"
   exit 1
 fi
@@ -86,7 +87,7 @@ mkdir -p "$work"
 if ! bash tests/package/installed_check.sh "$cache/root.tar" "$cache/archives" "$deb" "$work"; then
   failures=$((failures + 1))
 fi
-findmnt -rn -o TARGET | grep -q "^$root_dir/$work" || rm -rf "$work/root"
+mounted_under "$work" || rm -rf "$work/root"
 
 echo "package checks: $failures failed, ${SECONDS} s"
 [ $failures -eq 0 ]
