@@ -25,6 +25,11 @@
 #include <cmath>
 #include <map>
 
+// The icons compiled in from icons.qrc; Q_INIT_RESOURCE must be used outside every namespace.
+static void register_icon_resource() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace vorla::platform {
 
 namespace {
@@ -413,6 +418,7 @@ class qt_backend final : public backend {
 // Every window gets the program's icon, and the desktop matches the windows to the menu entry
 // of the same name (on Wayland through the application id).
 void set_program_icon() {
+    register_icon_resource();
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         icon.addFile(QStringLiteral(":/vorla/vorla-%1.png").arg(size), QSize(size, size));
