@@ -1,11 +1,11 @@
 // Run with --benchmark_repetitions=N --benchmark_report_aggregates_only=true for medians.
-// advance_field runs eight steps per iteration (items_per_second counts steps) on a field the
-// waves fill; advance_field_spreading runs the same first frames of a spreading pulse for
-// both implementations.
+// advance_field/ENGINE runs eight steps per iteration (items_per_second counts steps) on a
+// field the waves fill; advance_field_spreading runs the same first frames of a spreading
+// pulse on the reference and the shipped engine. Each engine is chosen as everywhere else,
+// with use_engine.
 #include "display/coloring.h"
-#include "reference/reference_kernel.h"
+#include "solver/engine.h"
 #include "solver/fdtd.h"
-#include "solver/simd_path.h"
 #include "solver/sources.h"
 #include "state/simulation_state.h"
 
@@ -54,7 +54,7 @@ const simulation_state_record& spreading_field() {
         s.frequency_key = '2';
         s.source_pos = {200, 600};
         for (int i = 0; i < 40; ++i) {
-            reference_advance_field(pi);
+            advance_field(pi, nullptr);
         }
         return std::make_unique<simulation_state_record>(simulation_state);
     }();
@@ -67,7 +67,7 @@ const simulation_state_record& running_field() {
         std::memcpy(static_cast<void*>(&simulation_state), &spreading_field(),
                     sizeof simulation_state);
         for (int i = 0; i < spreading_frames * 2; ++i) {
-            reference_advance_field(pi);
+            advance_field(pi, nullptr);
         }
         return std::make_unique<simulation_state_record>(simulation_state);
     }();
@@ -82,100 +82,59 @@ void load_running_field() {
     load_field(running_field());
 }
 
-// Frames of one field by one solver; items_per_second counts time steps.
-void run_frames(benchmark::State& state, const simulation_state_record& field,
-                void (*frame)(double)) {
+// Frames of one field on one engine; items_per_second counts time steps.
+void run_frames(benchmark::State& state, const simulation_state_record& field, engine kernels) {
     load_field(field);
+    use_engine(kernels);
     for (auto _ : state) {
-        frame(pi);
+        advance_field(pi, nullptr);
         benchmark::ClobberMemory();
     }
+    use_engine(engine::shipped);
     state.SetItemsProcessed(state.iterations() * 8);
 }
 
-void shipped_frame(double pi_value) {
-    advance_field(pi_value, nullptr);
-}
-
-void BM_advance_field_straightforward(benchmark::State& state) {
-    run_frames(state, running_field(), reference_advance_field);
-}
-
-void BM_advance_field_shipped(benchmark::State& state) {
-    run_frames(state, running_field(), shipped_frame);
-}
-
-void BM_spreading_straightforward(benchmark::State& state) {
-    run_frames(state, spreading_field(), reference_advance_field);
-}
-
-void BM_spreading_shipped(benchmark::State& state) {
-    run_frames(state, spreading_field(), shipped_frame);
-}
-
-void BM_color_and_copy_straightforward(benchmark::State& state) {
+void color_and_copy(benchmark::State& state, engine kernels) {
     load_running_field();
-    std::vector<uint32_t> frame(frame_pixel_count);
-    for (auto _ : state) {
-        reference_color_field();
-        reference_copy_frame(frame.data());
-        benchmark::ClobberMemory();
-    }
-}
-
-void BM_color_and_copy_shipped(benchmark::State& state) {
-    load_running_field();
+    use_engine(kernels);
     std::vector<uint32_t> frame(frame_pixel_count);
     for (auto _ : state) {
         color_field();
         copy_frame(frame.data());
         benchmark::ClobberMemory();
     }
+    use_engine(engine::shipped);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::RegisterBenchmark("advance_field/straightforward", BM_advance_field_straightforward)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("advance_field/shipped", BM_advance_field_shipped)
-        ->Unit(benchmark::kMillisecond);
-    // The same frames for both: the first ones of a spreading pulse.
-    benchmark::RegisterBenchmark("advance_field_spreading/straightforward",
-                                 BM_spreading_straightforward)
-        ->Iterations(spreading_frames)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("advance_field_spreading/shipped", BM_spreading_shipped)
-        ->Iterations(spreading_frames)
-        ->Unit(benchmark::kMillisecond);
-    const simd_path best = best_simd_path();
-    for (const simd_path path :
-         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
-        if (!simd_path_supported(path)) {
-            continue;
+    std::vector<engine> engines;
+    for (const engine kernels : every_engine) {
+        if (engine_supported(kernels)) {
+            engines.push_back(kernels);
         }
-        const std::string name = std::string("advance_field/") + simd_path_name(path);
-        benchmark::RegisterBenchmark(name.c_str(), [path, best](benchmark::State& state) {
-            force_simd_path(path);
-            BM_advance_field_shipped(state);
-            force_simd_path(best);
+    }
+    engines.push_back(engine::shipped);
+    for (const engine kernels : engines) {
+        const std::string name = std::string("advance_field/") + engine_name(kernels);
+        benchmark::RegisterBenchmark(name.c_str(), [kernels](benchmark::State& state) {
+            run_frames(state, running_field(), kernels);
         })->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("color_and_copy/straightforward",
-                                 BM_color_and_copy_straightforward)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("color_and_copy/shipped", BM_color_and_copy_shipped)
-        ->Unit(benchmark::kMillisecond);
-    for (const simd_path path :
-         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
-        if (!simd_path_supported(path)) {
-            continue;
-        }
-        const std::string name = std::string("color_and_copy/") + simd_path_name(path);
-        benchmark::RegisterBenchmark(name.c_str(), [path, best](benchmark::State& state) {
-            force_simd_path(path);
-            BM_color_and_copy_shipped(state);
-            force_simd_path(best);
+    // The same frames for both: the first ones of a spreading pulse.
+    for (const engine kernels : {engine::reference, engine::shipped}) {
+        const std::string name = std::string("advance_field_spreading/") + engine_name(kernels);
+        benchmark::RegisterBenchmark(
+            name.c_str(),
+            [kernels](benchmark::State& state) { run_frames(state, spreading_field(), kernels); })
+            ->Iterations(spreading_frames)
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const engine kernels : engines) {
+        const std::string name = std::string("color_and_copy/") + engine_name(kernels);
+        benchmark::RegisterBenchmark(name.c_str(), [kernels](benchmark::State& state) {
+            color_and_copy(state, kernels);
         })->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);

@@ -1,30 +1,33 @@
-# Adds one kernel source per instruction set to vorla_core, each compiled with its own flags;
-# the processor picks the widest at run time. Kernels are optimised even in debug builds, so
-# the long equivalence tests stay quick. Source properties name vorla_core's directory, since
-# the target is made at the top level.
-function(vorla_simd_kernels)
-  cmake_parse_arguments(kernel "" "PORTABLE;SSE2;AVX2;AVX512" "" ${ARGN})
-  set(optimised ${kernel_PORTABLE})
-  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
-    target_sources(vorla_core PRIVATE ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})
+# Adds a layer's kernels to its target: PLAIN ones for every processor (the reference loops,
+# the portable code), and one source per instruction set, each compiled with its own flags.
+# Kernels are optimised even in debug builds, so the long equivalence tests stay quick and
+# benchmarks compare like with like. The target's code learns from VORLA_X86_KERNELS
+# whether the x86 ones are there.
+function(vorla_simd_kernels target)
+  cmake_parse_arguments(kernel "" "SSE2;AVX2;AVX512" "PLAIN" ${ARGN})
+  target_compile_definitions(${target} PRIVATE VORLA_X86_KERNELS=$<BOOL:${VORLA_X86}>)
+  target_sources(${target} PRIVATE ${kernel_PLAIN})
+  set(optimised ${kernel_PLAIN})
+  if(VORLA_X86)
+    target_sources(${target} PRIVATE ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})
     list(APPEND optimised ${kernel_SSE2} ${kernel_AVX2} ${kernel_AVX512})
     if(MSVC)
-      set_source_files_properties(${kernel_AVX2} TARGET_DIRECTORY vorla_core PROPERTIES COMPILE_OPTIONS "/arch:AVX2")
-      set_source_files_properties(${kernel_AVX512} TARGET_DIRECTORY vorla_core PROPERTIES COMPILE_OPTIONS "/arch:AVX512")
+      set_source_files_properties(${kernel_AVX2} PROPERTIES COMPILE_OPTIONS "/arch:AVX2")
+      set_source_files_properties(${kernel_AVX512} PROPERTIES COMPILE_OPTIONS "/arch:AVX512")
     else()
-      set_source_files_properties(${kernel_SSE2} TARGET_DIRECTORY vorla_core PROPERTIES COMPILE_OPTIONS "-msse2")
-      set_source_files_properties(${kernel_AVX2} TARGET_DIRECTORY vorla_core PROPERTIES COMPILE_OPTIONS "-mavx2")
-      set_source_files_properties(${kernel_AVX512} TARGET_DIRECTORY vorla_core PROPERTIES COMPILE_OPTIONS
+      set_source_files_properties(${kernel_SSE2} PROPERTIES COMPILE_OPTIONS "-msse2")
+      set_source_files_properties(${kernel_AVX2} PROPERTIES COMPILE_OPTIONS "-mavx2")
+      set_source_files_properties(${kernel_AVX512} PROPERTIES COMPILE_OPTIONS
                                   "-mavx512f;-mavx512dq")
     endif()
     # MinGW's GCC cannot realign the stack for 32- and 64-byte spills while it writes Windows
     # unwind tables; without them it realigns, and these leaf kernels never unwind.
     if(MINGW)
-      set_property(SOURCE ${kernel_AVX2} ${kernel_AVX512} TARGET_DIRECTORY vorla_core APPEND PROPERTY
+      set_property(SOURCE ${kernel_AVX2} ${kernel_AVX512} APPEND PROPERTY
                    COMPILE_OPTIONS "-fno-asynchronous-unwind-tables")
     endif()
   endif()
   if(NOT MSVC AND NOT VORLA_SANITIZE)
-    set_property(SOURCE ${optimised} TARGET_DIRECTORY vorla_core APPEND PROPERTY COMPILE_OPTIONS "-O2")
+    set_property(SOURCE ${optimised} APPEND PROPERTY COMPILE_OPTIONS "-O2")
   endif()
 endfunction()

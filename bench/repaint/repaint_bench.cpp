@@ -2,9 +2,9 @@
 // parts, so the cost of everything but the steps and the colouring (panel text, tool stage,
 // frame transfer, presentation) can be read off one run.
 #include "app/program.h"
+#include "app/stages/frame_blit.h"
+#include "app/stages/status_panel.h"
 #include "display/coloring.h"
-#include "display/frame_blit.h"
-#include "display/status_panel.h"
 #include "platform/headless/headless.h"
 #include "platform/win32.h"
 #include "solver/fdtd.h"

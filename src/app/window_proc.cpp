@@ -1,11 +1,11 @@
 #include "app/app_state.h"
 #include "app/program.h"
+#include "app/stages/bitmap_import.h"
+#include "app/stages/frame_blit.h"
+#include "app/stages/mouse_tracking.h"
+#include "app/stages/status_panel.h"
 #include "display/coloring.h"
-#include "display/frame_blit.h"
 #include "display/panel_text.h"
-#include "display/status_panel.h"
-#include "editing/bitmap_import.h"
-#include "editing/mouse_tracking.h"
 #include "editing/walls.h"
 #include "platform/win32.h"
 #include "solver/fdtd.h"
@@ -32,11 +32,6 @@ void fill_open_file_params(HWND window) {
     open_file_params.lpstrTitle = L"ファイルを開く";
     open_file_params.Flags = OFN_FILEMUSTEXIST;
     open_file_params.lpstrDefExt = L"bmp";
-}
-
-// Never erases: what a repaint does not draw over stays on screen.
-void request_repaint(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
 }
 
 // The key table of WM_KEYUP; rows tested in order, at most one matches.

@@ -1,6 +1,6 @@
 #include "app/app_state.h"
 #include "app/program.h"
-#include "display/frame_blit.h"
+#include "app/stages/frame_blit.h"
 #include "platform/win32.h"
 #include "state/simulation_state.h"
 
@@ -8,7 +8,6 @@
 
 namespace {
 
-const wchar_t class_name[] = L"Default Class Name";
 constexpr int window_width = 1024;
 constexpr int window_height = 768;
 
@@ -31,7 +30,7 @@ HWND create_main_window(HINSTANCE instance) {
         nullptr, MAKEINTRESOURCEW(32512), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     window_class.lpszMenuName = nullptr;
-    window_class.lpszClassName = class_name;
+    window_class.lpszClassName = main_window_class_name;
     window_class.hIconSm = window_class.hIcon;
     if (RegisterClassExW(&window_class) == 0) {
         return nullptr;
@@ -40,7 +39,7 @@ HWND create_main_window(HINSTANCE instance) {
     // Signed, truncating: a screen smaller than the window puts its corner off screen.
     const int y = (GetSystemMetrics(SM_CYSCREEN) - window_height) / 2;
     const int x = (GetSystemMetrics(SM_CXSCREEN) - window_width) / 2;
-    return CreateWindowExW(0, class_name, L"Realtime Vorla", WS_OVERLAPPEDWINDOW, x, y,
+    return CreateWindowExW(0, main_window_class_name, L"Realtime Vorla", WS_OVERLAPPEDWINDOW, x, y,
                            window_width, window_height, nullptr, nullptr, instance, nullptr);
 }
 
@@ -50,9 +49,10 @@ int start_program(HINSTANCE instance, HWND* window) {
     fill_frame_bitmap_info();
     prepare_start_state();
 
-    // fopen rather than fopen_s: the same call on every system, and the log stays readable
-    // by other programs while Vorla runs.
-    simulation_state.log_file = std::fopen("test.txt", "w");
+    // Unshared, as fopen_s opens on Windows: a second instance in the same folder cannot
+    // empty this one's log, and ends instead.
+    simulation_state.log_file = nullptr;
+    fopen_s(&simulation_state.log_file, "test.txt", "w");
     if (simulation_state.log_file == nullptr) {
         return 1;
     }
@@ -90,6 +90,38 @@ int finish_program() {
         s.frame_pixels = nullptr;
     }
     return 0;
+}
+
+void stop_program(HWND window) {
+    if (window != nullptr && IsWindow(window)) {
+        DestroyWindow(window);
+    }
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message != WM_QUIT) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    finish_program();
+    // The import's DeleteObject was refused while the bitmap was selected; once the DC is
+    // gone it goes too.
+    if (bitmap_dc != nullptr) {
+        SelectObject(bitmap_dc, previous_bitmap);
+        DeleteDC(bitmap_dc);
+    }
+    if (loaded_bitmap != nullptr) {
+        DeleteObject(loaded_bitmap);
+    }
+    bitmap_dc = nullptr;
+    loaded_bitmap = nullptr;
+    previous_bitmap = nullptr;
+    UnregisterClassW(main_window_class_name, app_instance);
+    auto& s = simulation_state;
+    if (s.log_file != nullptr) {
+        std::fclose(s.log_file);
+        s.log_file = nullptr;
+    }
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

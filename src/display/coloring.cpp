@@ -1,7 +1,8 @@
 #include "display/coloring.h"
 
 #include "display/coloring_kernels.h"
-#include "solver/simd_path.h"
+#include "display/coloring_reference.h"
+#include "solver/engine.h"
 #include "state/simulation_state.h"
 
 #include <cmath>
@@ -33,14 +34,6 @@ uint32_t pressure_color(double p, uint32_t previous) {
 }
 
 namespace {
-color_function color_override = nullptr;
-} // namespace
-
-void set_color_function_override(color_function color) {
-    color_override = color;
-}
-
-namespace {
 
 void color_column_portable(const double* pressure, const int32_t* mask, int32_t* color) {
     for (int y = field_origin_y; y <= region_last_y; ++y) {
@@ -62,18 +55,14 @@ void copy_frame_portable(const int32_t* color, uint32_t* frame) {
     }
 }
 
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
-#define VORLA_X86_KERNELS 1
-#endif
-
 coloring_kernel::column_function column_kernel() {
-    switch (active_simd_path()) {
-#ifdef VORLA_X86_KERNELS
-    case simd_path::avx512:
+    switch (active_engine()) {
+#if VORLA_X86_KERNELS
+    case engine::avx512:
         return coloring_kernel::color_column_avx512;
-    case simd_path::avx2:
+    case engine::avx2:
         return coloring_kernel::color_column_avx2;
-    case simd_path::sse2:
+    case engine::sse2:
         return coloring_kernel::color_column_sse2;
 #endif
     default:
@@ -82,12 +71,12 @@ coloring_kernel::column_function column_kernel() {
 }
 
 coloring_kernel::copy_function copy_kernel() {
-    switch (active_simd_path()) {
-#ifdef VORLA_X86_KERNELS
-    case simd_path::avx512:
-    case simd_path::avx2:
+    switch (active_engine()) {
+#if VORLA_X86_KERNELS
+    case engine::avx512:
+    case engine::avx2:
         return coloring_kernel::copy_frame_avx2;
-    case simd_path::sse2:
+    case engine::sse2:
         return coloring_kernel::copy_frame_sse2;
 #endif
     default:
@@ -100,6 +89,10 @@ coloring_kernel::copy_function copy_kernel() {
 // Medium cells from their pressure, walls black, a NaN pressure keeps the old colour; over
 // x 128..895, y 146..722.
 void color_field() {
+    if (active_engine() == engine::reference) {
+        reference_color_field();
+        return;
+    }
     auto& s = simulation_state;
     const coloring_kernel::column_function color_column = column_kernel();
     for (int x = field_origin_x; x <= field_last_x; ++x) {
@@ -110,6 +103,10 @@ void color_field() {
 // Grid row 721 becomes memory row 0 (the bottom line of the bottom-up picture).
 void copy_frame(uint32_t* frame) {
     if (frame == nullptr) {
+        return;
+    }
+    if (active_engine() == engine::reference) {
+        reference_copy_frame(frame);
         return;
     }
     copy_kernel()(&simulation_state.cell_color[0][0], frame);

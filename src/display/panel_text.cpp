@@ -55,11 +55,6 @@ int as_char_argument(char c) {
     return static_cast<unsigned char>(c);
 }
 
-// Differences of int32 members wrap like the 32-bit arithmetic they stand for.
-int wrapping_difference(int32_t end, int32_t start) {
-    return static_cast<int32_t>(static_cast<uint32_t>(end) - static_cast<uint32_t>(start));
-}
-
 int truncating_midpoint(int32_t a, int32_t b) {
     return static_cast<int32_t>((int64_t{a} + b) / 2);
 }

@@ -29,9 +29,9 @@ enum class panel_line_id {
 };
 
 struct panel_line_layout {
-    int row;            // from 1
-    int left_offset;    // from panel_left
-    int right_offset;   // from panel_left
+    int row;                   // from 1
+    int left_offset;           // from panel_left
+    int right_offset;          // from panel_left
     uint32_t text_color;       // COLORREF 0x00BBGGRR
     uint32_t background_color; // COLORREF 0x00BBGGRR
     const wchar_t* format;

@@ -1,12 +1,15 @@
 #include "solver/fdtd.h"
 
+#include "solver/engine.h"
 #include "solver/fdtd_kernels.h"
-#include "solver/simd_path.h"
+#include "solver/fdtd_reference.h"
 #include "solver/sources.h"
 #include "state/simulation_state.h"
 
 #include <cstddef>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 static_assert(fdtd_kernel::stride == grid_height);
 static_assert(fdtd_kernel::first_x == field_origin_x && fdtd_kernel::last_x == region_last_x);
@@ -66,19 +69,19 @@ bool mask_unchanged() {
     return true;
 }
 
-bool mask_unchanged_for(simd_path path) {
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
-    if (path == simd_path::avx512 && factor_bits_valid) {
+bool mask_unchanged_for(engine kernels) {
+#if VORLA_X86_KERNELS
+    if (kernels == engine::avx512 && factor_bits_valid) {
         return fdtd_kernel::mask_matches_ones_avx512(&simulation_state.medium_mask[0][0],
                                                      &mask_ones[0][0]);
     }
 #endif
-    (void)path;
+    (void)kernels;
     return mask_unchanged();
 }
 
 void refresh_face_factors() {
-    if (face_factors_ready && mask_unchanged_for(active_simd_path())) {
+    if (face_factors_ready && mask_unchanged_for(active_engine())) {
         return;
     }
     const auto& mask = simulation_state.medium_mask;
@@ -124,9 +127,9 @@ bool inside_region(point p) {
 }
 
 void run_kernel(const fdtd_kernel::wavefront_job& job) {
-    switch (active_simd_path()) {
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
-    case simd_path::avx512:
+    switch (active_engine()) {
+#if VORLA_X86_KERNELS
+    case engine::avx512:
         if (factor_bits_valid) {
             fdtd_kernel::run_wavefront_avx512(job);
             return;
@@ -134,10 +137,10 @@ void run_kernel(const fdtd_kernel::wavefront_job& job) {
         // A mask value other than 0 or 1 somewhere: products the bits cannot hold.
         fdtd_kernel::run_wavefront_avx2(job);
         return;
-    case simd_path::avx2:
+    case engine::avx2:
         fdtd_kernel::run_wavefront_avx2(job);
         return;
-    case simd_path::sse2:
+    case engine::sse2:
         fdtd_kernel::run_wavefront_sse2(job);
         return;
 #endif
@@ -189,6 +192,19 @@ void run_steps(double pi, int count) {
     }
 }
 
+// After every single step of a watched run: the time step and the watched cells' pressure.
+void show_step(const step_watch& watch) {
+    const auto& s = simulation_state;
+    std::vector<double> pressures(
+        static_cast<std::size_t>(watch.cell_count > 0 ? watch.cell_count : 0));
+    for (std::size_t i = 0; i < pressures.size(); ++i) {
+        const point c = watch.cells[i];
+        pressures[i] =
+            inside_grid(c.x, c.y) ? s.pressure[c.x][c.y] : std::numeric_limits<double>::quiet_NaN();
+    }
+    watch.after_step(watch.context, s.time_step, pressures.data());
+}
+
 } // namespace
 
 // vx[x][y] -= (0.5 (p[x+1][y] - p[x][y])) m[x][y] m[x+1][y]; vx[127] = -p[128], vx[896] = p[896]
@@ -197,39 +213,24 @@ void run_steps(double pi, int count) {
 // then the sine sample, then time_step + 1. The kernels fuse the three sweeps; see
 // fdtd_wavefront.inl.
 void fdtd_step(double pi) {
-    run_steps(pi, 1);
-}
-
-namespace {
-const step_observer* watching_observer = nullptr;
-step_function step_override = nullptr;
-} // namespace
-
-void set_step_observer(const step_observer* observer) {
-    watching_observer = observer;
-}
-
-void set_step_function_override(step_function step) {
-    step_override = step;
-}
-
-solver_ticks advance_field(double pi, tick_clock clock, const step_observer* observer) {
-    auto& s = simulation_state;
-    if (observer == nullptr) {
-        observer = watching_observer;
+    if (active_engine() == engine::reference) {
+        reference_fdtd_step(pi);
+    } else {
+        run_steps(pi, 1);
     }
-    const bool watched = observer != nullptr && observer->after_step != nullptr;
+}
+
+solver_ticks advance_field(double pi, tick_clock clock) {
+    auto& s = simulation_state;
+    const step_watch& watch = active_step_watch();
+    const bool watched = watch.after_step != nullptr;
     solver_ticks ticks{};
     ticks.start = clock != nullptr ? clock() : 0;
-    if (watched || step_override != nullptr) {
+    if (watched || active_engine() == engine::reference) {
         for (int step = 1; step <= s.steps_per_frame; ++step) {
-            if (step_override != nullptr) {
-                step_override(pi);
-            } else {
-                run_steps(pi, 1);
-            }
+            fdtd_step(pi);
             if (watched) {
-                observer->after_step(observer->context);
+                show_step(watch);
             }
         }
     } else if (s.steps_per_frame > 0) {

@@ -4,11 +4,6 @@
 
 namespace {
 
-// Two's-complement difference of two cell coordinates, as 32-bit arithmetic gives it.
-int32_t wrapping_difference(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
 // One sample of a sine of the given period and amplitude at step n; at n = 0 it is 0.0.
 double sine_sample(double pi, double n, double period, double amplitude) {
     return amplitude * std::sin(((2.0 * pi) * n) / period);

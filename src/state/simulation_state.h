@@ -93,6 +93,11 @@ inline int32_t wrapping_increment(int32_t value) {
     return static_cast<int32_t>(static_cast<uint32_t>(value) + 1u);
 }
 
+// a - b as 32-bit arithmetic gives it: differences of the int32 members and coordinates wrap.
+inline int32_t wrapping_difference(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
 // A mouse message's position word: x the low 16 bits, y the next 16, both unsigned.
 inline point point_from_position_word(uint32_t word) {
     return point{static_cast<int32_t>(word & 0xFFFFu),

@@ -1,4 +1,5 @@
 // The import from generated bitmaps through the real open dialog, loader and memory DC.
+#include "app/app_state.h"
 #include "bmp_file.h"
 #include "window_fixture.h"
 
@@ -138,6 +139,19 @@ TEST_F(bitmap_import, s_twice_before_a_repaint_starts_one_import) {
     import(path);
     EXPECT_EQ(state().bitmap_load_count, 1);
     EXPECT_EQ(read_log(), "( 10, 10)\n");
+}
+
+TEST_F(bitmap_import, stopping_the_program_releases_what_the_import_kept) {
+    test_bitmap bitmap(10, 10, white_pixel);
+    import(write_bitmap(bitmap, "kept.bmp"));
+    const HBITMAP kept = loaded_bitmap;
+    BITMAP size;
+    ASSERT_NE(bitmap_dc, nullptr);
+    ASSERT_NE(GetObjectW(kept, sizeof size, &size), 0); // the import's DeleteObject was refused
+    test_stop_window();
+    EXPECT_EQ(GetObjectW(kept, sizeof size, &size), 0);
+    EXPECT_EQ(bitmap_dc, nullptr);
+    EXPECT_EQ(state().log_file, nullptr);
 }
 
 } // namespace

@@ -250,6 +250,17 @@ TEST_F(key_table, settings_keys) {
     EXPECT_FALSE(repaint_pending()); // no key requests a repaint
 }
 
+// Keys released with Alt held go to the default handling and change nothing (Alt+S starts no
+// import). Alt+Space and F10 would open the system menu's modal loop on Windows.
+TEST_F(key_table, system_keys_do_nothing) {
+    for (WPARAM code : {WPARAM{'S'}, WPARAM{'R'}, WPARAM{'F'}}) {
+        send(WM_SYSKEYUP, code, static_cast<LPARAM>(0xE0000001u)); // Alt down, key up
+    }
+    EXPECT_EQ(state().draw_kind, 'J');
+    EXPECT_EQ(state().source_type, 'T');
+    EXPECT_FALSE(repaint_pending());
+}
+
 TEST_F(key_table, space_toggles_and_escape_stops_and_clears) {
     key(VK_SPACE);
     EXPECT_EQ(state().is_running, 0);

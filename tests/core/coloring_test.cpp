@@ -1,6 +1,5 @@
 #include "display/coloring.h"
-#include "reference/reference_kernel.h"
-#include "solver/simd_path.h"
+#include "solver/engine.h"
 
 #include "field_fixtures.h"
 
@@ -120,24 +119,23 @@ TEST(ColoringPaths, EveryPathMatchesTheStraightforwardLoops) {
     }
     const auto start = snapshot_state();
     std::vector<uint32_t> expected_frame(frame_pixel_count, 1);
-    reference_color_field();
-    reference_copy_frame(expected_frame.data());
+    use_engine(engine::reference);
+    color_field();
+    copy_frame(expected_frame.data());
     const auto expected = snapshot_state();
 
-    const simd_path best = best_simd_path();
-    for (const simd_path path :
-         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
-        if (!force_simd_path(path)) {
+    for (const engine kernels : every_engine) {
+        if (kernels == engine::reference || !use_engine(kernels)) {
             continue;
         }
         restore_state(*start);
         std::vector<uint32_t> frame(frame_pixel_count, 2);
         color_field();
         copy_frame(frame.data());
-        EXPECT_EQ(compare_fields(*expected, s), "") << simd_path_name(path);
-        EXPECT_TRUE(frame == expected_frame) << simd_path_name(path);
+        EXPECT_EQ(compare_fields(*expected, s), "") << engine_name(kernels);
+        EXPECT_TRUE(frame == expected_frame) << engine_name(kernels);
     }
-    force_simd_path(best);
+    use_engine(engine::shipped);
 }
 
 // A heap hands out buffers aligned to 16 bytes or more, not to the 32 of a vector store: the
@@ -151,11 +149,10 @@ TEST(ColoringPaths, FrameCopyAtEveryAlignmentOfTheBuffer) {
         }
     }
     std::vector<uint32_t> expected(frame_pixel_count);
-    reference_copy_frame(expected.data());
-    const simd_path best = best_simd_path();
-    for (const simd_path path :
-         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
-        if (!force_simd_path(path)) {
+    use_engine(engine::reference);
+    copy_frame(expected.data());
+    for (const engine kernels : every_engine) {
+        if (kernels == engine::reference || !use_engine(kernels)) {
             continue;
         }
         constexpr int guard = 16; // pixels on either side that must stay as they are
@@ -166,13 +163,13 @@ TEST(ColoringPaths, FrameCopyAtEveryAlignmentOfTheBuffer) {
             uint32_t* frame = storage.data() + guard + ((8 - (address / 4) % 8) % 8) + lead;
             copy_frame(frame);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame))
-                << simd_path_name(path) << ", " << 4 * lead << " bytes past a boundary";
+                << engine_name(kernels) << ", " << 4 * lead << " bytes past a boundary";
             EXPECT_TRUE(std::all_of(storage.data(), frame, [](uint32_t v) { return v == 7; }));
             EXPECT_TRUE(std::all_of(frame + frame_pixel_count, storage.data() + storage.size(),
                                     [](uint32_t v) { return v == 7; }));
         }
     }
-    force_simd_path(best);
+    use_engine(engine::shipped);
 }
 
 } // namespace

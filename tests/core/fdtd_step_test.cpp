@@ -1,3 +1,4 @@
+#include "solver/engine.h"
 #include "solver/fdtd.h"
 #include "solver/sources.h"
 
@@ -155,23 +156,36 @@ uint32_t fake_clock() {
 
 struct step_log {
     std::vector<int32_t> time_steps;
+    std::vector<double> pressures; // of the watched cells, step after step
     uint32_t ticks_seen_at_first_step = 0;
+    int cells = 0;
 };
 
-void record_step(void* context) {
+void record_step(void* context, int32_t time_step, const double* pressures) {
     auto& log = *static_cast<step_log*>(context);
     if (log.time_steps.empty()) {
         log.ticks_seen_at_first_step = fake_ticks;
     }
-    log.time_steps.push_back(simulation_state.time_step);
+    EXPECT_EQ(time_step, simulation_state.time_step);
+    log.time_steps.push_back(time_step);
+    log.pressures.insert(log.pressures.end(), pressures, pressures + log.cells);
 }
 
-TEST_F(FdtdStep, AdvanceFieldTimesEightStepsAndShowsEachToTheObserver) {
+// Watches the steps of one advance_field.
+solver_ticks watched_advance(step_log& log, tick_clock clock, const point* cells = nullptr,
+                             int cell_count = 0) {
+    log.cells = cell_count;
+    EXPECT_TRUE(use_engine(engine::shipped, step_watch{cells, cell_count, record_step, &log}));
+    const solver_ticks ticks = advance_field(test_pi(), clock);
+    use_engine(engine::shipped);
+    return ticks;
+}
+
+TEST_F(FdtdStep, AdvanceFieldTimesEightStepsAndShowsEachToTheWatch) {
     fake_ticks = 0xFFFFFFF0u; // the clock wraps inside the block
     s.time_step = 40;
     step_log log;
-    const step_observer observer{record_step, &log};
-    const solver_ticks ticks = advance_field(test_pi(), fake_clock, &observer);
+    const solver_ticks ticks = watched_advance(log, fake_clock);
 
     EXPECT_EQ(ticks.start, 0xFFFFFFF7u);
     EXPECT_EQ(ticks.end, 0xFFFFFFF7u + 7u);
@@ -180,7 +194,7 @@ TEST_F(FdtdStep, AdvanceFieldTimesEightStepsAndShowsEachToTheObserver) {
     EXPECT_EQ(s.time_step, 48);
 }
 
-TEST_F(FdtdStep, ObservedStepsEqualUnobservedOnes) {
+TEST_F(FdtdStep, WatchedStepsEqualUnwatchedOnesAndReportTheWatchedCells) {
     s.source_type = 'F';
     s.source_pos = {400, 300};
     add_gaussian_pulse({600, 500});
@@ -190,10 +204,15 @@ TEST_F(FdtdStep, ObservedStepsEqualUnobservedOnes) {
 
     restore_state(*start);
     step_log log;
-    const step_observer observer{record_step, &log};
-    advance_field(test_pi(), nullptr, &observer);
+    const point cells[] = {{601, 500}, {400, 300}, {grid_width, 5}};
+    watched_advance(log, nullptr, cells, 3);
     EXPECT_EQ(log.time_steps.size(), 8u);
     EXPECT_EQ(compare_fields(*plain, simulation_state), "");
+    ASSERT_EQ(log.pressures.size(), 24u);
+    EXPECT_NE(log.pressures[0], log.pressures[21]); // the pulse moves on between the steps
+    EXPECT_EQ(bits_of(log.pressures[21]), bits_of(s.pressure[601][500]));
+    EXPECT_EQ(bits_of(log.pressures[22]), bits_of(s.pressure[400][300]));
+    EXPECT_TRUE(std::isnan(log.pressures[23])); // outside the grid: nothing is read
 }
 
 } // namespace

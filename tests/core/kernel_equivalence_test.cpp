@@ -1,11 +1,10 @@
-// The shipped solver and colouring against the straightforward loops, bit for bit, over long
+// Every engine's solver and colouring against the reference engine, bit for bit, over long
 // runs that walk through the awkward cases: walls that change between frames, sources in
 // corners, in the panel, in walls and off the grid, overflow to infinity and NaN behind
 // walls, subnormals and negative zeros.
 #include "display/coloring.h"
-#include "reference/reference_kernel.h"
+#include "solver/engine.h"
 #include "solver/fdtd.h"
-#include "solver/simd_path.h"
 #include "solver/sources.h"
 
 #include "field_fixtures.h"
@@ -24,43 +23,47 @@ struct run_result {
     std::vector<uint32_t> frames; // every copied frame, one after another
 };
 
-// Runs one of the scripted sessions either with the reference loops or with the shipped code.
+// The pulse as plainly as it can be written, against add_gaussian_pulse.
+void plain_gaussian_pulse(point center) {
+    auto& s = simulation_state;
+    for (int x = 128; x <= 896; ++x) {
+        for (int y = 146; y <= 722; ++y) {
+            const double dx = static_cast<double>(
+                static_cast<int32_t>(static_cast<uint32_t>(center.x) - static_cast<uint32_t>(x)));
+            const double dy = static_cast<double>(
+                static_cast<int32_t>(static_cast<uint32_t>(center.y) - static_cast<uint32_t>(y)));
+            const double d2 = dx * dx + dy * dy;
+            const double g = std::exp(-d2 / 50.0);
+            s.pressure[x][y] = s.pressure[x][y] + g * static_cast<double>(s.medium_mask[x][y]);
+        }
+    }
+}
+
+// Runs one of the scripted sessions on the engine in use; the reference run also takes the
+// plain pulse.
 class session {
   public:
     explicit session(bool reference) : reference_(reference) {}
 
     void frame() {
-        if (reference_) {
-            reference_advance_field(test_pi());
-        } else {
-            advance_field(test_pi(), nullptr);
-        }
+        advance_field(test_pi(), nullptr);
     }
     void steps(int n) {
         for (int i = 0; i < n; ++i) {
-            if (reference_) {
-                reference_fdtd_step(test_pi());
-            } else {
-                fdtd_step(test_pi());
-            }
+            fdtd_step(test_pi());
         }
     }
     void pulse(point c) {
         if (reference_) {
-            reference_add_gaussian_pulse(c);
+            plain_gaussian_pulse(c);
         } else {
             add_gaussian_pulse(c);
         }
     }
     void paint() {
         std::vector<uint32_t> frame(frame_pixel_count, 0xDEADBEEF);
-        if (reference_) {
-            reference_color_field();
-            reference_copy_frame(frame.data());
-        } else {
-            color_field();
-            copy_frame(frame.data());
-        }
+        color_field();
+        copy_frame(frame.data());
         result.frames.insert(result.frames.end(), frame.begin(), frame.end());
     }
     void frames_and_paint(int n) {
@@ -161,28 +164,27 @@ void time_step_wrap(session& run) {
     run.steps(2);
 }
 
-run_result run_session(void (*script)(session&), bool reference) {
+run_result run_session(void (*script)(session&), engine kernels) {
     prepare_start_state();
-    session run(reference);
+    use_engine(kernels);
+    session run(kernels == engine::reference);
     script(run);
+    use_engine(engine::shipped);
     return run.finish();
 }
 
-// Every path this processor runs, forced in turn, against one reference run.
+// Every engine this processor runs, in turn, against one reference run.
 void expect_same(void (*script)(session&)) {
-    const run_result expected = run_session(script, true);
-    const simd_path best = best_simd_path();
-    for (const simd_path path :
-         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
-        if (!force_simd_path(path)) {
+    const run_result expected = run_session(script, engine::reference);
+    for (const engine kernels : every_engine) {
+        if (kernels == engine::reference || !engine_supported(kernels)) {
             continue;
         }
-        const run_result actual = run_session(script, false);
-        EXPECT_EQ(compare_fields(*expected.state, *actual.state), "") << simd_path_name(path);
+        const run_result actual = run_session(script, kernels);
+        EXPECT_EQ(compare_fields(*expected.state, *actual.state), "") << engine_name(kernels);
         ASSERT_EQ(expected.frames.size(), actual.frames.size());
-        EXPECT_TRUE(expected.frames == actual.frames) << simd_path_name(path);
+        EXPECT_TRUE(expected.frames == actual.frames) << engine_name(kernels);
     }
-    force_simd_path(best);
 }
 
 TEST(KernelEquivalence, WallsPulsesAndTravellingSines) {
@@ -349,18 +351,21 @@ TEST(KernelEquivalence, WallsAtTheEdgesOfRowGroups) {
     expect_same(walls_at_group_edges);
 }
 
-TEST(SimdPaths, EverySupportedPathCanBeForcedAndTheBestIsTheDefault) {
-    const simd_path best = best_simd_path();
-    EXPECT_EQ(active_simd_path(), best);
-    EXPECT_TRUE(simd_path_supported(simd_path::portable));
-    for (const simd_path path :
-         {simd_path::portable, simd_path::sse2, simd_path::avx2, simd_path::avx512}) {
-        const bool supported = simd_path_supported(path);
-        EXPECT_EQ(force_simd_path(path), supported) << simd_path_name(path);
-        EXPECT_EQ(active_simd_path() == path, supported) << simd_path_name(path);
+TEST(Engines, EverySupportedEngineCanBeChosenByNameAndShippedIsTheDefault) {
+    EXPECT_EQ(active_engine(), shipped_engine());
+    EXPECT_TRUE(engine_supported(engine::reference));
+    EXPECT_TRUE(engine_supported(engine::portable));
+    for (const engine kernels : every_engine) {
+        const bool supported = engine_supported(kernels);
+        EXPECT_EQ(use_engine(kernels), supported) << engine_name(kernels);
+        EXPECT_EQ(active_engine() == kernels, supported) << engine_name(kernels);
+        EXPECT_EQ(engine_named(engine_name(kernels)), kernels);
     }
-    force_simd_path(best);
-    std::printf("[          ] best path on this processor: %s\n", simd_path_name(best));
+    EXPECT_TRUE(use_engine(*engine_named("shipped")));
+    EXPECT_EQ(active_engine(), shipped_engine());
+    EXPECT_EQ(engine_named("fastest"), std::nullopt);
+    std::printf("[          ] shipped engine on this processor: %s\n",
+                engine_name(shipped_engine()));
 }
 
 TEST(KernelEquivalence, TimeStepWrapsMidFrame) {

@@ -40,18 +40,24 @@ log "help lines: $help_black black pixels; tool line: $tool_blue blue pixels"
 [ "$tool_blue" -gt 2000 ] || fail "tool line not drawn"
 [ "$(count_pixels 10 64 600 18 "$is_pure_red")" -eq 0 ] || fail "timing line drawn before any source"
 
-# Right click in the field: a pulse spreads from the point, the timing line appears. Space
-# right after it holds the ring close to the point for the screenshot.
+check_system_keys
+
+# Right click in the field: a pulse spreads from the point, the timing line appears. Space half
+# a second later holds the ring in the field for the screenshot and for the pace check.
 move_to 500 400
+started=$(date +%s.%N)
 xdotool click 3
+sleep 0.5
 xdotool key space
+paused=$(date +%s.%N)
 sleep 0.5
 shot right-click
-red=$(count_pixels 350 250 300 300 "$is_pressure_red")
+red=$(count_pixels 128 146 768 576 "$is_pressure_red")
 timing=$(count_pixels 10 64 600 18 "$is_pure_red")
-log "around the click: $red red pixels; timing line: $timing red pixels"
-[ "$red" -gt 200 ] || fail "no red pressure around the right click"
+log "in the field: $red red pixels; timing line: $timing red pixels"
+[ "$red" -gt 200 ] || fail "no red pressure after the right click"
 [ "$timing" -gt 1000 ] || fail "timing line missing"
+check_pace 500 400 "$(awk -v a="$started" -v b="$paused" 'BEGIN { printf "%.2f", b - a }')"
 
 xdotool key space
 sleep 0.5
@@ -66,11 +72,14 @@ done
 sleep 0.3
 shot dragging
 xdotool mouseup 1
-sleep 1.5
-shot walls
-walls=$(count_pixels 305 250 110 2 "$is_black")
-log "wall pixels along the stroke: $walls of 220"
-[ "$walls" -ge 200 ] || fail "the stroke did not become black walls"
+stroke_is_wall() { [ "$(count_pixels 305 250 110 2 "$is_black")" -ge 200 ]; }
+wait_for_screen walls 30 stroke_is_wall || fail "the stroke did not become black walls"
+log "wall pixels along the stroke: $(count_pixels 305 250 110 2 "$is_black") of 220"
+
+# A second instance in the same folder: on Windows fopen_s opens the log unshared, so it ends
+# with code 1. Not checked here: Wine's msvcrt opens fopen_s streams shared (_SH_DENYNO), where
+# Windows says "Files opened by fopen_s and _wfopen_s aren't sharable" (learn.microsoft.com,
+# fopen_s, _wfopen_s); the Linux check and the unit tests hold our layer to the Windows rule.
 
 # Pause so that the judged line stays on the panel, then S and a mouse move open the dialog.
 xdotool key space
@@ -78,11 +87,9 @@ sleep 0.3
 shot paused
 time_step_end=$(text_end 10 46 500 18)
 import_through_dialog "$bitmap_windows_path"
-# A text-mode stream on Windows ends the line with CR LF.
-[ "$(tr -d '\r' <"$out/run1/test.txt")" = "( 100, 50)" ] || fail "test.txt should hold ( 100, 50): $(od -c "$out/run1/test.txt")"
 judged_red=$(count_pixels 10 46 500 18 "$is_pure_red")
 judged_end=$(text_end 10 46 500 18)
-yellow=$(count_pixels 138 166 1 1 'r>0.98 && g>0.98 && b<0.02')
+yellow=$(count_pixels 138 166 1 1 "$is_yellow")
 log "row 3: text up to x $judged_end (time-step line: $time_step_end), $judged_red red pixels;" \
     "yellow source pixel: $yellow"
 # The judged line is black on white over the red wait line, and longer than the time-step line.
@@ -94,6 +101,8 @@ xdotool key alt+F4
 wait_exit 30 || fail "Vorla did not end after closing its window"
 log "run 1 exit code $exit_code"
 [ "$exit_code" -eq 0 ] || fail "exit code $exit_code after closing the window"
+# A text-mode stream on Windows ends the line with CR LF.
+[ "$(tr -d '\r' <"$out/run1/test.txt")" = "( 100, 50)" ] || fail "test.txt should hold ( 100, 50): $(od -c "$out/run1/test.txt")"
 
 # ---- Second run: a file that is not a bitmap gets the warning and the program goes on; then
 # cancelling the dialog shows the error box and the program ends.

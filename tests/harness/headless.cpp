@@ -46,20 +46,8 @@ HWND test_start_window() {
 }
 
 void test_stop_window() {
-    if (current_window != nullptr) {
-        if (IsWindow(current_window)) {
-            DestroyWindow(current_window);
-        }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        current_window = nullptr;
-    }
-    UnregisterClassW(L"Default Class Name", GetModuleHandleW(nullptr));
-    if (simulation_state.log_file != nullptr) {
-        std::fclose(simulation_state.log_file);
-        simulation_state.log_file = nullptr;
-    }
+    stop_program(current_window);
+    current_window = nullptr;
     if (!work_folder.empty()) {
         std::error_code ignored;
         fs::current_path(previous_folder, ignored);

@@ -146,16 +146,6 @@ bool left_out(const MSG& message) {
            (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST);
 }
 
-void drain_messages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (!left_out(message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-}
-
 } // namespace
 
 HWND test_start_window() {
@@ -180,22 +170,8 @@ HWND test_start_window() {
 }
 
 void test_stop_window() {
-    if (harness.window != nullptr && IsWindow(harness.window)) {
-        DestroyWindow(harness.window);
-    }
-    drain_messages();
-    finish_program();
+    stop_program(harness.window);
     harness.window = nullptr;
-    if (simulation_state.log_file != nullptr) {
-        std::fclose(simulation_state.log_file);
-        simulation_state.log_file = nullptr;
-    }
-    if (bitmap_dc != nullptr) {
-        SelectObject(bitmap_dc, previous_bitmap);
-        DeleteDC(bitmap_dc);
-        bitmap_dc = nullptr;
-    }
-    UnregisterClassW(L"Default Class Name", GetModuleHandleW(nullptr));
     if (harness.answer_timer != 0) {
         KillTimer(nullptr, harness.answer_timer);
         harness.answer_timer = 0;

@@ -106,6 +106,54 @@ TEST_F(keys, press_and_release_carry_the_virtual_key_and_repeat_releases_are_dro
     EXPECT_NE(log[4].l_param & (LPARAM{1} << 31), 0);
 }
 
+// Keys with Alt held, and F10, are system keys; Alt alone is one unless a key came between
+// its press and release; Control+Alt (AltGr) types ordinary keys.
+TEST_F(keys, alt_and_f10_make_system_keys) {
+    const auto sequence = [this](bool with_characters = true) {
+        vorla::headless::run_until_idle();
+        std::vector<std::pair<UINT, WPARAM>> got;
+        for (const auto& m : log) {
+            if (with_characters || (m.message != WM_CHAR && m.message != WM_SYSCHAR)) {
+                got.push_back({m.message, m.w_param});
+            }
+        }
+        log.clear();
+        return got;
+    };
+    using seq = std::vector<std::pair<UINT, WPARAM>>;
+    headless::key_press(window, VK_MENU);
+    headless::key_tap(window, 'S');
+    headless::key_release(window, VK_MENU);
+    EXPECT_EQ(sequence(), (seq{{WM_SYSKEYDOWN, VK_MENU},
+                               {WM_SYSKEYDOWN, 'S'},
+                               {WM_SYSCHAR, 's'},
+                               {WM_SYSKEYUP, 'S'},
+                               {WM_KEYUP, VK_MENU}}));
+    headless::key_tap(window, VK_MENU);
+    EXPECT_EQ(sequence(), (seq{{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYUP, VK_MENU}}));
+    headless::key_tap(window, VK_F10);
+    EXPECT_EQ(sequence(), (seq{{WM_SYSKEYDOWN, VK_F10}, {WM_SYSKEYUP, VK_F10}}));
+    headless::key_press(window, VK_CONTROL);
+    headless::key_press(window, VK_MENU);
+    headless::key_tap(window, 'S');
+    headless::key_release(window, VK_MENU);
+    headless::key_release(window, VK_CONTROL);
+    EXPECT_EQ(sequence(false), (seq{{WM_KEYDOWN, VK_CONTROL},
+                                    {WM_KEYDOWN, VK_MENU},
+                                    {WM_KEYDOWN, 'S'},
+                                    {WM_KEYUP, 'S'},
+                                    {WM_KEYUP, VK_MENU},
+                                    {WM_KEYUP, VK_CONTROL}}));
+}
+
+TEST_F(keys, alt_f4_closes_the_window_through_the_default_handling) {
+    headless::key_press(window, VK_MENU);
+    headless::key_tap(window, VK_F4);
+    headless::key_release(window, VK_MENU);
+    vorla::headless::run_until_idle();
+    EXPECT_FALSE(IsWindow(window));
+}
+
 using window_manager = platform_test;
 
 TEST_F(window_manager, a_size_change_erases_the_whole_client_area_with_these_class_styles) {

@@ -30,6 +30,20 @@ TEST(key_mapping, main_row_digits_by_physical_key_and_keypad_digits_apart) {
     EXPECT_EQ(virtual_key_from_qt(qt_key_1, false, 0), '1'); // no scan code: by the key itself
 }
 
+// Windows gives letter keys the letter printed on them under Latin layouts, and their US
+// position's virtual key under layouts of other scripts.
+TEST(key_mapping, letters_under_the_users_layout) {
+    constexpr unsigned keycode_us_q = 24, keycode_us_t = 28, keycode_us_m = 58,
+                       keycode_us_bracket = 34, keycode_us_semicolon = 47;
+    EXPECT_EQ(virtual_key_from_qt(qt_key_a, false, keycode_us_q), 'A');         // AZERTY's A
+    EXPECT_EQ(virtual_key_from_qt(0x2C, false, keycode_us_m), 0xBCu);           // AZERTY's , key
+    EXPECT_EQ(virtual_key_from_qt(0x0415, false, keycode_us_t), 'T');           // Russian Е
+    EXPECT_EQ(virtual_key_from_qt(0x03A4, false, keycode_us_t), 'T');           // Greek Τ
+    EXPECT_EQ(virtual_key_from_qt(0x0425, false, keycode_us_bracket), 0xDBu);   // Х: VK_OEM_4
+    EXPECT_EQ(virtual_key_from_qt(0x0416, false, keycode_us_semicolon), 0xBAu); // Ж: VK_OEM_1
+    EXPECT_EQ(virtual_key_from_qt(0x0415, false, 0), 0u); // no scan code: no position to use
+}
+
 TEST(key_mapping, control_keys) {
     EXPECT_EQ(virtual_key_from_qt(qt_key_escape, false, 9), unsigned{VK_ESCAPE});
     EXPECT_EQ(virtual_key_from_qt(qt_key_delete, false, 119), unsigned{VK_DELETE});

@@ -117,8 +117,8 @@ TEST_F(repaint, update_window_paints_at_once_and_only_when_needed) {
 using timers = platform_test;
 
 TEST_F(timers, tick_arrives_when_due_and_only_once) {
-    SetTimer(window, 10, 5, nullptr);
-    advance_clock_ms(4);
+    SetTimer(window, 10, 25, nullptr);
+    advance_clock_ms(24);
     EXPECT_EQ(pump(), ids{});
     advance_clock_ms(1);
     EXPECT_EQ(pump(), (ids{WM_TIMER}));
@@ -132,7 +132,7 @@ TEST_F(timers, tick_carries_the_identifier_and_comes_after_the_paint) {
     SetTimer(window, 10, 1, nullptr);
     SetTimer(window, 11, 1, nullptr);
     InvalidateRect(window, nullptr, FALSE);
-    advance_clock_ms(1);
+    advance_clock_ms(USER_TIMER_MINIMUM);
     run_until_idle();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].message, UINT{WM_PAINT});
@@ -150,12 +150,30 @@ TEST_F(timers, killed_timer_stops_and_unknown_one_fails) {
 }
 
 TEST_F(timers, get_message_waits_for_the_next_tick_on_the_virtual_clock) {
-    SetTimer(window, 10, 7, nullptr);
+    SetTimer(window, 10, 17, nullptr);
     MSG m;
     ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
     EXPECT_EQ(m.message, UINT{WM_TIMER});
-    EXPECT_EQ(vorla::headless::clock_ms(), 7u);
-    EXPECT_EQ(m.time, 7u);
+    EXPECT_EQ(vorla::headless::clock_ms(), 17u);
+    EXPECT_EQ(m.time, 17u);
+}
+
+// The program asks for 1 ms; Windows raises every period below USER_TIMER_MINIMUM to 10 ms.
+TEST_F(timers, periods_below_ten_ms_are_raised_to_ten) {
+    SetTimer(window, 10, 1, nullptr);
+    SetTimer(window, 11, 0, nullptr);
+    int ticks = 0;
+    for (int ms = 0; ms < 1000; ++ms) {
+        advance_clock_ms(1);
+        ticks += count_of(pump(), WM_TIMER);
+    }
+    EXPECT_EQ(ticks, 2 * 100);
+    MSG m;
+    SetTimer(window, 10, 3, nullptr);
+    KillTimer(window, 11);
+    const std::uint64_t start = vorla::headless::clock_ms();
+    ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
+    EXPECT_EQ(vorla::headless::clock_ms() - start, std::uint64_t{USER_TIMER_MINIMUM});
 }
 
 TEST_F(timers, get_tick_count_wraps_at_32_bits) {

@@ -82,7 +82,7 @@ TEST_F(modal, timers_and_repaints_go_on_while_a_dialog_is_open_but_input_does_no
     headless::set_modal_hook([this](const vorla::platform::modal_pump& pump) {
         headless::mouse_move(window, 5, 5); // the owner is disabled: dropped
         for (int i = 0; i < 3; ++i) {
-            headless::advance_clock_ms(1);
+            headless::advance_clock_ms(USER_TIMER_MINIMUM);
             InvalidateRect(window, nullptr, FALSE);
             pump();
         }
@@ -120,7 +120,7 @@ TEST(program_reentrancy, nested_repaints_advance_the_field_and_never_import_twic
     int modal_calls = 0;
     headless::set_modal_hook([&](const vorla::platform::modal_pump& pump) {
         for (int i = 0; i < 3; ++i) {
-            headless::advance_clock_ms(1); // timer 10 falls due and asks for a repaint
+            headless::advance_clock_ms(USER_TIMER_MINIMUM); // timer 10 falls due: a repaint
             pump();
         }
         if (modal_calls++ == 0) {

@@ -36,6 +36,11 @@ check "five frames" "[ \$(ls '$work/frames' | wc -l) -eq 5 ]"
 "$replay" "$work/good.vrs" "$work/out2" >"$work/hashes2.txt"
 check "same script, same bytes" "cmp -s '$work/hashes.txt' '$work/hashes2.txt' && cmp -s '$work/out/state.json' '$work/out2/state.json' && cmp -s '$work/out/client.png' '$work/out2/client.png'"
 
+"$replay" --engine reference "$work/good.vrs" "$work/plain" >"$work/hashes3.txt"; rc=$?
+check "--engine reference gives the same bytes" "[ $rc -eq 0 ] && cmp -s '$work/hashes.txt' '$work/hashes3.txt' && cmp -s '$work/out/probe_410_400.csv' '$work/plain/probe_410_400.csv'"
+"$replay" --engine=fastest "$work/good.vrs" "$work/none" 2>"$work/err.txt"; rc=$?
+check "an unknown engine exits 2 and names the engines" "[ $rc -eq 2 ] && grep -q 'reference, portable' '$work/err.txt' && [ ! -e '$work/none' ]"
+
 printf 'tick 2\nwobble 1 2\n' >"$work/bad.vrs"
 "$replay" "$work/bad.vrs" "$work/bad" 2>"$work/err.txt"; rc=$?
 check "an unknown verb exits 2" "[ $rc -eq 2 ]"

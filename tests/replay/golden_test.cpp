@@ -2,11 +2,9 @@
 // once with the shipped kernels and once with the straightforward loops: the grids must be
 // identical to the bit, and a second run of the same script must give the same bytes.
 #include "../app/bmp_file.h"
-#include "display/coloring.h"
-#include "reference/reference_kernel.h"
 #include "replay_script.h"
 #include "replay_session.h"
-#include "solver/fdtd.h"
+#include "solver/engine.h"
 #include "state/simulation_state.h"
 
 #include <gtest/gtest.h>
@@ -73,8 +71,6 @@ class golden : public ::testing::Test {
         fs::create_directories(folder_);
     }
     void TearDown() override {
-        set_step_function_override(nullptr);
-        set_color_function_override(nullptr);
         fs::remove_all(folder_);
     }
 
@@ -82,14 +78,10 @@ class golden : public ::testing::Test {
                       bool straightforward) {
         const replay_script script =
             parse_replay_script(script_text, (folder_ / "session.vrs").string());
-        set_step_function_override(straightforward ? reference_fdtd_step : nullptr);
-        set_color_function_override(straightforward ? reference_color_field : nullptr);
         replay_options options;
         options.out_dir = (folder_ / out).string();
-        replay_result r = run_replay(script, options);
-        set_step_function_override(nullptr);
-        set_color_function_override(nullptr);
-        return r;
+        options.kernels = straightforward ? engine::reference : engine::shipped;
+        return run_replay(script, options);
     }
 
     // Runs the script both ways and compares every grid; returns the shipped run's grids.

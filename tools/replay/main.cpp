@@ -1,10 +1,12 @@
 // vorla-replay: runs a scripted session of Vorla with no display, reproducible to the bit.
 #include "replay_script.h"
 #include "replay_session.h"
+#include "solver/engine.h"
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,31 @@ int main(int argc, char** argv) {
             options.frames_dir = args[++i];
         } else if (args[i].rfind("--frames=", 0) == 0) {
             options.frames_dir = args[i].substr(9);
+        } else if (args[i] == "--engine" || args[i].rfind("--engine=", 0) == 0) {
+            std::string name;
+            if (args[i] == "--engine") {
+                if (i + 1 >= args.size()) {
+                    std::fputs("vorla-replay: --engine needs a name\n", stderr);
+                    return 2;
+                }
+                name = args[++i];
+            } else {
+                name = args[i].substr(9);
+            }
+            const std::optional<engine> kernels = engine_named(name);
+            if (!kernels) {
+                std::fprintf(stderr,
+                             "vorla-replay: no engine '%s' (reference, portable, sse2, avx2, "
+                             "avx512, shipped)\n",
+                             name.c_str());
+                return 2;
+            }
+            if (!engine_supported(*kernels)) {
+                std::fprintf(stderr, "vorla-replay: this processor cannot run the %s engine\n",
+                             name.c_str());
+                return 1;
+            }
+            options.kernels = *kernels;
         } else {
             positional.push_back(args[i]);
         }

@@ -4,7 +4,7 @@
 #include "platform/headless/headless.h"
 #include "platform/win32.h"
 #include "replay_output.h"
-#include "solver/fdtd.h"
+#include "solver/engine.h"
 #include "state/simulation_state.h"
 
 #include <cstdio>
@@ -29,12 +29,47 @@ struct probe {
 // Keyed by cell so a repeated probe line records once; ordered for stable output.
 using probe_map = std::map<std::pair<int, int>, probe>;
 
-void record_probes(void* context) {
-    auto& probes = *static_cast<probe_map*>(context);
-    for (auto& [cell, p] : probes) {
-        p.samples.push_back({simulation_state.time_step, simulation_state.pressure[p.x][p.y]});
+// The session's engine and the probes it shows every step to; the engine is chosen again,
+// with one more cell to watch, whenever a probe joins.
+class probe_recorder {
+  public:
+    explicit probe_recorder(engine kernels) : kernels_(kernels) {}
+
+    void select() {
+        const step_watch watch{cells_.data(), static_cast<int>(cells_.size()),
+                               cells_.empty() ? nullptr : record, this};
+        if (!use_engine(kernels_, watch)) {
+            throw std::runtime_error(std::string("this processor cannot run the ") +
+                                     engine_name(kernels_) + " engine");
+        }
     }
-}
+
+    void add(int x, int y) {
+        auto [it, fresh] = probes_.try_emplace({x, y}, probe{x, y, {}});
+        if (fresh) {
+            order_.push_back(&it->second);
+            cells_.push_back(point{x, y});
+            select();
+        }
+    }
+
+    const probe_map& probes() const {
+        return probes_;
+    }
+
+  private:
+    static void record(void* context, int32_t time_step, const double* pressures) {
+        auto& self = *static_cast<probe_recorder*>(context);
+        for (std::size_t i = 0; i < self.order_.size(); ++i) {
+            self.order_[i]->samples.push_back({time_step, pressures[i]});
+        }
+    }
+
+    engine kernels_;
+    probe_map probes_;
+    std::vector<probe*> order_; // in the order of cells_
+    std::vector<point> cells_;
+};
 
 LPARAM position_word(uint32_t x, uint32_t y) {
     return static_cast<LPARAM>((y & 0xFFFFu) << 16 | (x & 0xFFFFu));
@@ -42,7 +77,7 @@ LPARAM position_word(uint32_t x, uint32_t y) {
 
 class session {
   public:
-    session(const replay_options& options, probe_map& probes)
+    session(const replay_options& options, probe_recorder& probes)
         : options_(options), probes_(probes) {}
 
     void start() {
@@ -118,8 +153,7 @@ class session {
             }
             break;
         case replay_verb::probe:
-            probes_.try_emplace({static_cast<int>(e.a), static_cast<int>(e.b)},
-                                probe{static_cast<int>(e.a), static_cast<int>(e.b), {}});
+            probes_.add(static_cast<int>(e.a), static_cast<int>(e.b));
             break;
         }
     }
@@ -168,7 +202,7 @@ class session {
 
   private:
     const replay_options& options_;
-    probe_map& probes_;
+    probe_recorder& probes_;
     HWND window_ = nullptr;
 };
 
@@ -199,22 +233,22 @@ replay_result run_replay(const replay_script& script, const replay_options& opti
     const fs::path previous_dir = fs::current_path();
     fs::current_path(out);
 
-    probe_map probes;
+    probe_recorder probes(options.kernels);
     session s(resolved, probes);
-    step_observer observer{record_probes, &probes};
-    set_step_observer(&observer);
     replay_result result;
     try {
+        probes.select();
         s.start();
         for (const auto& e : script.events) {
             s.run(e);
         }
     } catch (...) {
-        set_step_observer(nullptr);
+        use_engine(engine::shipped);
+        stop_program(s.window());
         fs::current_path(previous_dir);
         throw;
     }
-    set_step_observer(nullptr);
+    use_engine(engine::shipped);
     fs::current_path(previous_dir);
     if (simulation_state.log_file != nullptr) {
         std::fflush(simulation_state.log_file);
@@ -250,17 +284,9 @@ replay_result run_replay(const replay_script& script, const replay_options& opti
     }
 
     // Leave nothing behind for a later session in the same process.
-    if (!result.closed) {
-        DestroyWindow(s.window());
-    }
-    finish_program();
-    UnregisterClassW(L"Default Class Name", GetModuleHandleW(nullptr));
-    if (simulation_state.log_file != nullptr) {
-        std::fclose(simulation_state.log_file);
-        simulation_state.log_file = nullptr;
-    }
+    stop_program(s.window());
 
-    for (const auto& [cell, p] : probes) {
+    for (const auto& [cell, p] : probes.probes()) {
         const std::string base = "probe_" + std::to_string(p.x) + "_" + std::to_string(p.y);
         const std::string csv = probe_csv(p.samples);
         write_file((out / (base + ".csv")).string(), csv.data(), csv.size());

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "replay_script.h"
+#include "solver/engine.h"
 
 #include <string>
 
 struct replay_options {
     std::string out_dir;
     std::string frames_dir; // empty: no frames
+    engine kernels = engine::shipped;
 };
 
 struct replay_result {
@@ -17,6 +19,7 @@ struct replay_result {
     std::vector<std::string> grid_lines; // "SHA256  name", one per grid file
 };
 
-// Runs the whole session from a fresh start; throws std::runtime_error when an output file
-// cannot be written.
+// Runs the whole session from a fresh start on the chosen engine, and leaves the shipped
+// engine in use; throws std::runtime_error when this processor cannot run the engine or an
+// output file cannot be written.
 replay_result run_replay(const replay_script& script, const replay_options& options);

@@ -34,6 +34,7 @@ class headless_backend final : public platform::backend {
     std::vector<message_box_request> boxes;
     int modal_rounds = 0;
     std::function<void(const modal_pump&)> modal_hook;
+    bool shift_held = false, control_held = false, alt_held = false;
 
     std::uint64_t now_ms() override {
         return clock;
@@ -191,6 +192,7 @@ void install() {
     b.boxes.clear();
     b.modal_rounds = 0;
     b.modal_hook = nullptr;
+    b.shift_held = b.control_held = b.alt_held = false;
     platform::set_backend(&b);
 }
 
@@ -226,22 +228,41 @@ void mouse_press(HWND window, mouse_button button, int x, int y) {
 void mouse_release(HWND window, mouse_button button, int x, int y) {
     send(mouse_event(input_event::kind::mouse_release, window, button, x, y));
 }
-void key_press(HWND window, unsigned virtual_key, bool auto_repeat) {
+namespace {
+
+// A key event with the modifiers held at that moment; Shift, Control and Alt are held from
+// their press to their release, as the keyboard's state is on Windows.
+void send_key(input_event::kind kind, HWND window, unsigned virtual_key, bool auto_repeat) {
+    headless_backend& b = the_backend();
     input_event e;
-    e.type = input_event::kind::key_press;
+    e.type = kind;
     e.window = id_of(window);
     e.virtual_key = virtual_key;
-    e.character = character_of(virtual_key);
     e.auto_repeat = auto_repeat;
+    e.shift = b.shift_held;
+    e.control = b.control_held;
+    e.alt = b.alt_held;
+    const bool press = kind == input_event::kind::key_press;
+    if (press) {
+        e.character = character_of(virtual_key);
+    }
+    if (virtual_key == VK_SHIFT) {
+        b.shift_held = press;
+    } else if (virtual_key == VK_CONTROL) {
+        b.control_held = press;
+    } else if (virtual_key == VK_MENU) {
+        b.alt_held = press;
+    }
     send(e);
 }
+
+} // namespace
+
+void key_press(HWND window, unsigned virtual_key, bool auto_repeat) {
+    send_key(input_event::kind::key_press, window, virtual_key, auto_repeat);
+}
 void key_release(HWND window, unsigned virtual_key, bool auto_repeat) {
-    input_event e;
-    e.type = input_event::kind::key_release;
-    e.window = id_of(window);
-    e.virtual_key = virtual_key;
-    e.auto_repeat = auto_repeat;
-    send(e);
+    send_key(input_event::kind::key_release, window, virtual_key, auto_repeat);
 }
 void key_tap(HWND window, unsigned virtual_key) {
     key_press(window, virtual_key);

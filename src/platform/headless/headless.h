@@ -48,6 +48,7 @@ void mouse_move(HWND window, int x, int y, bool shift = false, bool control = fa
 void mouse_press(HWND window, mouse_button button, int x, int y);
 void mouse_release(HWND window, mouse_button button, int x, int y);
 // Virtual-key codes; an auto-repeated release is dropped, as a real release of a held key.
+// VK_SHIFT, VK_CONTROL and VK_MENU (Alt) are held from their press to their release.
 void key_press(HWND window, unsigned virtual_key, bool auto_repeat = false);
 void key_release(HWND window, unsigned virtual_key, bool auto_repeat = false);
 // A press and release, as a typed key.

@@ -32,7 +32,7 @@ struct input_event {
     window_id window = 0;
     int x = 0, y = 0; // client coordinates, may lie outside the client area
     mouse_button button = mouse_button::left;
-    bool shift = false, control = false;
+    bool shift = false, control = false, alt = false; // held during the event
     unsigned virtual_key = 0; // Win32 virtual-key code
     wchar_t character = 0;    // the text the key produces, 0 if none
     bool auto_repeat = false;

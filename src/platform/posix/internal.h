@@ -96,9 +96,41 @@ struct window_object {
     std::vector<timer_entry> timers;
 };
 
+inline std::uintptr_t value_of(HWND window) {
+    return reinterpret_cast<std::uintptr_t>(window);
+}
+inline HWND hwnd_of(std::uintptr_t value) {
+    return reinterpret_cast<HWND>(value);
+}
+inline std::wstring text_or_empty(LPCWSTR text) {
+    return text ? std::wstring(text) : std::wstring();
+}
+
+// windows.cpp. Windows are made, used and destroyed on the thread that owns them; another
+// thread may only post to them. So the table changes, and PostMessageW looks a window up,
+// under window_table_lock(); the owner's own lookups need no lock.
+handle_table<window_object>& windows();
+std::mutex& window_table_lock();
 window_object* find_window(HWND window);
+void resize_client(std::uintptr_t id, window_object& window, int width, int height);
+
+// message_queue.cpp
+message_queue& queue(); // the calling thread's
+std::optional<std::uint64_t> next_timer_due(HWND window);
+// Forgets the queued messages and input state of a window that is going away.
+void discard_messages_of(HWND window);
+
+// timers_capture.cpp
+extern std::uintptr_t capture_window;
+void send_capture_changed(std::uintptr_t losing, std::uintptr_t gaining);
+
+// painting.cpp
+void invalidate(window_object& window, const RECT* area, bool erase);
 void mark_dirty(window_object& window, const RECT& area);
 void present_window(std::uintptr_t id, window_object& window);
+
+// dialogs.cpp: while a modal dialog is open its owner takes no input, as on Windows.
+extern int modal_depth;
 
 // ---- GDI
 
@@ -134,12 +166,26 @@ struct dc_object {
 
 handle_table<gdi_object>& gdi_objects();
 handle_table<dc_object>& device_contexts();
+dc_object* find_dc(HDC dc);
 
 // A DC on a window's client area, reset to the defaults every new DC has.
 HDC create_window_dc(std::uintptr_t window, std::optional<RECT> clip);
 // Frees the DCs that draw on a window that is going away.
 void release_window_dcs(std::uintptr_t window);
 HBITMAP create_bitmap_object(int width, int height, std::vector<std::uint32_t> pixels);
+
+// What a DC draws on: the pixels of its window or bitmap, and where it may draw on them.
+struct surface {
+    std::uint32_t* pixels = nullptr;
+    int width = 0, height = 0;
+    RECT clip{0, 0, 0, 0}; // where this DC may draw, within the surface
+};
+bool surface_of(const dc_object& dc, surface& out);
+inline bool inside(const surface& s, long long x, long long y) {
+    return x >= s.clip.left && x < s.clip.right && y >= s.clip.top && y < s.clip.bottom;
+}
+// Records that a DC drew on an area of its window, and shows it at once outside a paint.
+void touched(const dc_object& dc, const RECT& area);
 
 // A bitmap from the bytes of a BMP file, or null when the headers promise more than the
 // bytes hold or the image cannot be read; what LoadImageW does after reading the file.
@@ -158,6 +204,5 @@ const glyph_bitmap& glyph_for(char32_t code_point);
 // ---- helpers
 
 std::string utf8_from_wide(const std::wstring& text);
-std::wstring wide_from_utf8(const std::string& text);
 
 } // namespace vorla::platform

@@ -5,7 +5,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace vorla::platform;
 
@@ -45,6 +50,10 @@ void WINAPI Sleep(DWORD milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// Windows opens fopen_s streams unshared: while one is open for writing, a second opener
+// fails instead of emptying the file under the first (read-only opens share with each other).
+// An advisory lock, taken before anything is truncated, gives the same answer between the
+// programs that ask for it.
 errno_t fopen_s(std::FILE** stream, const char* file_name, const char* mode) {
     if (stream == nullptr) {
         return EINVAL;
@@ -53,10 +62,45 @@ errno_t fopen_s(std::FILE** stream, const char* file_name, const char* mode) {
     if (file_name == nullptr || mode == nullptr) {
         return EINVAL;
     }
-    errno = 0;
-    *stream = std::fopen(file_name, mode);
+    int flags = 0;
+    bool truncate = false;
+    switch (mode[0]) {
+    case 'r':
+        flags = O_RDONLY;
+        break;
+    case 'w':
+        flags = O_WRONLY | O_CREAT;
+        truncate = true;
+        break;
+    case 'a':
+        flags = O_WRONLY | O_CREAT | O_APPEND;
+        break;
+    default:
+        return EINVAL;
+    }
+    std::string stdio_mode(1, mode[0]);
+    for (const char* m = mode + 1; *m != '\0'; ++m) {
+        if (*m == '+') {
+            flags = (flags & ~(O_RDONLY | O_WRONLY)) | O_RDWR;
+            stdio_mode += '+';
+        } else if (*m != 'b' && *m != 't') {
+            return EINVAL;
+        }
+    }
+    const int fd = ::open(file_name, flags | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno;
+    }
+    const int lock = (flags & (O_WRONLY | O_RDWR)) != 0 ? LOCK_EX : LOCK_SH;
+    if (::flock(fd, lock | LOCK_NB) != 0 || (truncate && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return EACCES;
+    }
+    *stream = ::fdopen(fd, stdio_mode.c_str());
     if (*stream == nullptr) {
-        return errno != 0 ? errno : EINVAL;
+        const int error = errno;
+        ::close(fd);
+        return error != 0 ? error : EINVAL;
     }
     return 0;
 }

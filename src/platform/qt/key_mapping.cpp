@@ -1,5 +1,6 @@
 #include "platform/qt/key_mapping.h"
 
+#include <QChar>
 #include <Qt>
 
 namespace vorla::platform {
@@ -9,6 +10,28 @@ namespace {
 // X11 (evdev) keycodes of the main row's 1..9 and 0.
 constexpr unsigned first_digit_keycode = 10;
 constexpr unsigned last_digit_keycode = 19;
+
+// The virtual keys of a US keyboard's letter rows, from X11 keycode 20 (-) to 61 (/); 0 where
+// the key is not a character key.
+constexpr unsigned char us_row_keys[] = {
+    0xBD, 0xBB, 0, 0,    'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I',  'O',  'P',
+    0xDB, 0xDD, 0, 0,    'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K',  'L',  0xBA,
+    0xDE, 0xC0, 0, 0xDC, 'Z', 'X', 'C', 'V', 'B', 'N', 'M', 0xBC, 0xBE, 0xBF};
+constexpr unsigned first_row_keycode = 20;
+
+// A letter of a script other than Latin (Cyrillic, Greek, ...): Windows layouts for such
+// scripts give these keys the virtual keys of their US positions.
+bool is_non_latin_letter(int qt_key) {
+    if (qt_key < 0x0250 || qt_key > 0xFFFF || (qt_key >= 0x1E00 && qt_key < 0x1F00)) {
+        return false; // Latin, its extensions, or not a character at all
+    }
+    return QChar(static_cast<char16_t>(qt_key)).isLetter();
+}
+
+unsigned us_key_at(unsigned scan_code) {
+    const unsigned index = scan_code - first_row_keycode;
+    return scan_code >= first_row_keycode && index < sizeof us_row_keys ? us_row_keys[index] : 0;
+}
 
 } // namespace
 
@@ -35,8 +58,12 @@ unsigned virtual_key_from_qt(int qt_key, bool keypad, unsigned scan_code) {
     } else if (scan_code >= first_digit_keycode && scan_code <= last_digit_keycode) {
         return scan_code == last_digit_keycode ? '0' : '1' + (scan_code - first_digit_keycode);
     }
+    // Latin layouts: the letter printed on the key (AZERTY's A is VK_A).
     if (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) {
         return 'A' + static_cast<unsigned>(qt_key - Qt::Key_A);
+    }
+    if (is_non_latin_letter(qt_key)) {
+        return us_key_at(scan_code);
     }
     if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) {
         return '0' + static_cast<unsigned>(qt_key - Qt::Key_0);

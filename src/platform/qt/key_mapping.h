@@ -1,5 +1,7 @@
-// Qt key events to Win32 virtual-key codes: letters whatever Shift does, the main row's digits
-// apart from the keypad's (by physical key, so Shift+1 is still '1').
+// Qt key events to Win32 virtual-key codes, as Windows' keyboard layouts give them: letters
+// whatever Shift does (the letter on the key under Latin layouts, the US position's letter
+// under Cyrillic, Greek and other layouts), the main row's digits apart from the keypad's (by
+// physical key, so Shift+1 and AZERTY's & are still '1').
 #pragma once
 
 namespace vorla::platform {

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <map>
 
@@ -152,6 +153,9 @@ class client_widget final : public QWidget {
         e.type = kind;
         e.window = id_;
         e.virtual_key = vk;
+        e.shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+        e.control = (event->modifiers() & Qt::ControlModifier) != 0;
+        e.alt = (event->modifiers() & Qt::AltModifier) != 0;
         e.auto_repeat = event->isAutoRepeat();
         const QString text = event->text();
         if (kind == input_event::kind::key_press && text.size() == 1 &&
@@ -436,6 +440,9 @@ struct qt_session::parts {
 
 qt_session::qt_session(int& argc, char** argv) : parts_(std::make_unique<parts>()) {
     parts_->application = std::make_unique<QApplication>(argc, argv);
+    // QApplication switches the C library to the user's locale; a Windows program keeps the
+    // "C" locale, so numbers print "1.000000" whatever the desktop's language.
+    std::setlocale(LC_NUMERIC, "C");
     // Japanese texts (dialog caption, message boxes) need a CJK font whatever the desktop has.
     for (const char* file : {"/usr/share/fonts/truetype/vlgothic/VL-PGothic-Regular.ttf",
                              "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf"}) {

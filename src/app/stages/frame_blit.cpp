@@ -1,4 +1,4 @@
-#include "display/frame_blit.h"
+#include "app/stages/frame_blit.h"
 
 #include "app/app_state.h"
 #include "display/coloring.h"

@@ -1,4 +1,4 @@
-#include "editing/mouse_tracking.h"
+#include "app/stages/mouse_tracking.h"
 
 #include "editing/walls.h"
 #include "platform/win32.h"
@@ -10,10 +10,6 @@ constexpr COLORREF tool_color = 0x800000; // dark blue
 
 point position_of(LPARAM l_param) {
     return point_from_position_word(static_cast<uint32_t>(l_param));
-}
-
-void request_repaint(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
 }
 
 // A pen selected into the DC for one block; the block releases it by selecting the DC's
@@ -96,6 +92,10 @@ void draw_cross(HDC dc, point at) {
 }
 
 } // namespace
+
+void request_repaint(HWND window) {
+    InvalidateRect(window, nullptr, FALSE);
+}
 
 LRESULT begin_drag(HWND window, LPARAM l_param) {
     auto& s = simulation_state;

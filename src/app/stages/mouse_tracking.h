@@ -4,6 +4,9 @@
 
 #include "platform/win32.h"
 
+// Asks for a repaint that erases nothing: whatever it does not draw over stays on screen.
+void request_repaint(HWND window);
+
 LRESULT begin_drag(HWND window, LPARAM l_param);       // WM_LBUTTONDOWN
 LRESULT track_mouse_move(HWND window, LPARAM l_param); // WM_MOUSEMOVE
 LRESULT end_drag(HWND window, LPARAM l_param);         // WM_LBUTTONUP

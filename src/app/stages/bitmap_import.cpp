@@ -1,8 +1,8 @@
-#include "editing/bitmap_import.h"
+#include "app/stages/bitmap_import.h"
 
 #include "app/app_state.h"
+#include "app/stages/status_panel.h"
 #include "display/panel_text.h"
-#include "display/status_panel.h"
 #include "editing/judge.h"
 #include "platform/win32.h"
 #include "state/simulation_state.h"

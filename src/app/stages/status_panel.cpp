@@ -1,4 +1,4 @@
-#include "display/status_panel.h"
+#include "app/stages/status_panel.h"
 
 #include "display/panel_text.h"
 #include "platform/win32.h"
