@@ -10,6 +10,9 @@ check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((
 "$replay" --help >"$work/help.txt"; rc=$?
 check "--help exits 0" "[ $rc -eq 0 ]"
 check "--help describes the verbs" "grep -q 'probe X Y' '$work/help.txt'"
+version=$("$replay" --version); rc=$?
+check "--version prints the name and version: $version" \
+  "[ $rc -eq 0 ] && [[ '$version' =~ ^vorla-replay\ [0-9]+\.[0-9]+$ ]]"
 
 cat >"$work/good.vrs" <<'SCRIPT'
 key F          # a sine source

@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
             std::fputs(replay_usage(), stdout);
             return 0;
         }
+        if (args[i] == "--version") {
+            std::puts("vorla-replay " VORLA_VERSION);
+            return 0;
+        }
         if (args[i] == "--frames") {
             if (i + 1 >= args.size()) {
                 std::fputs("vorla-replay: --frames needs a folder\n", stderr);

@@ -243,7 +243,7 @@ replay_script load_replay_script(const std::string& file) {
 
 const char* replay_usage() {
     return R"(usage: vorla-replay [--frames DIR] [--engine NAME] SCRIPT OUTDIR
-       vorla-replay --help
+       vorla-replay --help | --version
 
 Runs a session of Vorla without a display: the events of SCRIPT go to the real window
 procedure, on a virtual clock, and OUTDIR (created if missing) receives the result:

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -24,6 +25,11 @@
 #include <clocale>
 #include <cmath>
 #include <map>
+
+// The icons compiled in from icons.qrc; Q_INIT_RESOURCE must be used outside every namespace.
+static void register_icon_resource() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace vorla::platform {
 
@@ -413,6 +419,18 @@ class qt_backend final : public backend {
     std::map<window_id, QRect> outer_;
 };
 
+// Every window gets the program's icon, and the desktop matches the windows to the menu entry
+// of the same name (on Wayland through the application id).
+void set_program_icon() {
+    register_icon_resource();
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/vorla/vorla-%1.png").arg(size), QSize(size, size));
+    }
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral(VORLA_APP_ID));
+}
+
 } // namespace
 
 struct qt_session::parts {
@@ -430,6 +448,7 @@ qt_session::qt_session(int& argc, char** argv) : parts_(std::make_unique<parts>(
                              "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf"}) {
         QFontDatabase::addApplicationFont(QString::fromUtf8(file));
     }
+    set_program_icon();
     parts_->backend = std::make_unique<qt_backend>();
     set_backend(parts_->backend.get());
 }
