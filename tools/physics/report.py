@@ -214,25 +214,20 @@ def summary_values(f):
     }
 
 
-def write(figures, plots, docs):
-    folder = Path(docs) / "physics"
-    folder.mkdir(parents=True, exist_ok=True)
+def write_text(figures, docs):
     f = figures
-    plot_dispersion(f, plots["dispersion"], folder)
-    plot_edges(f, plots["edges"], folder)
-    plot_energy(plots["energy"], folder)
-    tables = {
+    values = {
         "table:speed": speed_table(f), "table:pulse": pulse_table(f),
         "table:edges": edge_table(f), "table:channel": channel_table(f),
         "table:wall": wall_table(f), "table:leak": leak_table(f),
         "table:energy": energy_table(f, full=True),
     }
-    tables.update(summary_values(f))
+    values.update(summary_values(f))
 
     def fill(match):
         name = match.group(1)
-        if name in tables:
-            return tables[name]
+        if name in values:
+            return values[name]
         if name.endswith("|%"):  # a fraction as a percentage, two digits fewer
             item = f.items[name[:-2]]
             return f"{100 * item['value']:.{max(item['decimals'] - 2, 1)}f} %"
@@ -241,5 +236,14 @@ def write(figures, plots, docs):
 
     text = re.sub(r"<<([^<>]+)>>", fill, TEMPLATE.read_text())
     (Path(docs) / "physics.md").write_text(text)
+
+
+def write(figures, plots, docs):
+    folder = Path(docs) / "physics"
+    folder.mkdir(parents=True, exist_ok=True)
+    plot_dispersion(figures, plots["dispersion"], folder)
+    plot_edges(figures, plots["edges"], folder)
+    plot_energy(plots["energy"], folder)
+    write_text(figures, docs)
     (folder / "figures.json").write_text(json.dumps(
-        {"command": "scripts/physics", "figures": f.items}, indent=1, sort_keys=True) + "\n")
+        {"command": "scripts/physics", "figures": figures.items}, indent=1, sort_keys=True) + "\n")
