@@ -1,5 +1,6 @@
 #include "editing/judge.h"
 
+#include "editing/walls.h"
 #include "solver/sources.h"
 #include "state/simulation_state.h"
 
@@ -26,8 +27,13 @@ void judge_walls(const pixel_reader& read, int width, int height) {
     const int rows = rows_on_grid(height);
     for (int x = 0; x < columns; ++x) {
         for (int y = 0; y < rows; ++y) {
-            st.medium_mask[x + field_origin_x][y + field_origin_y] =
-                read(x, y) == colorref_black ? 0 : 1;
+            const int gx = x + field_origin_x;
+            const int gy = y + field_origin_y;
+            if (read(x, y) == colorref_black) {
+                make_wall_cell(gx, gy);
+            } else {
+                st.medium_mask[gx][gy] = 1;
+            }
         }
     }
 }

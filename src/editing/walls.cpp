@@ -12,7 +12,7 @@ using wide = int64_t;
 
 void set_wall(wide x, wide y) {
     if (x >= 0 && x < grid_width && y >= 0 && y < grid_height) {
-        simulation_state.medium_mask[x][y] = 0;
+        make_wall_cell(static_cast<int>(x), static_cast<int>(y));
     }
 }
 
@@ -67,7 +67,7 @@ void trace_pass(wide ax, wide ay, wide bx, wide by) {
         const double y = y0 + product_y;
         // Range test before the conversion: trunc lands in the grid iff -1 < v < limit.
         if (x > -1.0 && x < grid_width && y > -1.0 && y < grid_height) {
-            simulation_state.medium_mask[static_cast<int>(x)][static_cast<int>(y)] = 0;
+            make_wall_cell(static_cast<int>(x), static_cast<int>(y));
         }
     }
 }
@@ -97,6 +97,24 @@ wide side_column(wide cx, int s, int32_t hx, float t) {
 }
 
 } // namespace
+
+void make_wall_cell(int x, int y) {
+    auto& s = simulation_state;
+    if (s.medium_mask[x][y] == 0) {
+        return;
+    }
+    s.medium_mask[x][y] = 0;
+    // velocity_x[x][y] and velocity_y[x][y] are the right and lower faces; the left and upper
+    // ones belong to the previous column and row, which column 0 and row 0 do not have.
+    s.velocity_x[x][y] = 0.0;
+    s.velocity_y[x][y] = 0.0;
+    if (x > 0) {
+        s.velocity_x[x - 1][y] = 0.0;
+    }
+    if (y > 0) {
+        s.velocity_y[x][y - 1] = 0.0;
+    }
+}
 
 void write_wall_segment(point a, point b) {
     write_segment(a.x, a.y, b.x, b.y);

@@ -4,6 +4,11 @@
 
 #include "state/simulation_state.h"
 
+// Makes cell [x][y] (on the grid) a wall. A medium cell that becomes one also stops the flow
+// on its four faces: the step never changes a face that touches a wall, so a velocity left
+// there would feed the medium beside it for ever.
+void make_wall_cell(int x, int y);
+
 // Four passes shifted by (0,0), (0,1), (1,0), (1,1); cells outside the grid are left out.
 void write_wall_segment(point a, point b);
 

@@ -51,6 +51,8 @@ TEST_F(FdtdStep, WallCellNeitherTakesNorPassesSound) {
     EXPECT_EQ(s.pressure[x0 + 2][y0], 0.0);
 }
 
+// The step never changes a face that touches a wall, whatever it holds; the wall writers
+// zero the faces of a new wall (walls_test), so this arises only from writing the mask directly.
 TEST_F(FdtdStep, NewWallKeepsTheVelocityOnItsFace) {
     s.velocity_x[x0][y0] = 0.3;
     s.medium_mask[x0 + 1][y0] = 0;

@@ -109,3 +109,55 @@ inline void scatter_walls(uint32_t seed, int count) {
         simulation_state.medium_mask[x][y] = 0;
     }
 }
+
+// Non-zero pressure and velocities everywhere, different from cell to cell: a field in motion.
+inline void fill_moving_field() {
+    auto& s = simulation_state;
+    for (int x = 0; x < grid_width; ++x) {
+        for (int y = 0; y < grid_height; ++y) {
+            const double v = 0.25 + static_cast<double>((x * 31 + y * 17) % 101) / 64.0;
+            s.pressure[x][y] = v;
+            s.velocity_x[x][y] = -v;
+            s.velocity_y[x][y] = 2.0 * v;
+        }
+    }
+}
+
+// Empty when, compared with `before`, exactly the faces of the cells whose mask went from
+// non-zero to 0 hold 0.0 and every other face and every pressure is unchanged. Face
+// velocity_x[x][y] lies between [x][y] and [x+1][y], velocity_y[x][y] between [x][y] and
+// [x][y+1]; the faces of the last column and row belong to their one cell on the grid.
+inline std::string check_new_wall_faces(const simulation_state_record& before) {
+    const auto& s = simulation_state;
+    const auto became_wall = [&](int x, int y) {
+        return x < grid_width && y < grid_height && before.medium_mask[x][y] != 0 &&
+               s.medium_mask[x][y] == 0;
+    };
+    const auto check = [](const char* name, int x, int y, double now, double was,
+                          bool stopped) -> std::string {
+        const double expected = stopped ? 0.0 : was;
+        if (bits_of(now) == bits_of(expected)) {
+            return {};
+        }
+        return std::string(name) + "[" + std::to_string(x) + "][" + std::to_string(y) +
+               "] = " + std::to_string(now) + ", expected " + std::to_string(expected);
+    };
+    for (int x = 0; x < grid_width; ++x) {
+        for (int y = 0; y < grid_height; ++y) {
+            const bool here = became_wall(x, y);
+            std::string d = check("velocity_x", x, y, s.velocity_x[x][y], before.velocity_x[x][y],
+                                  here || became_wall(x + 1, y));
+            if (d.empty()) {
+                d = check("velocity_y", x, y, s.velocity_y[x][y], before.velocity_y[x][y],
+                          here || became_wall(x, y + 1));
+            }
+            if (d.empty()) {
+                d = check("pressure", x, y, s.pressure[x][y], before.pressure[x][y], false);
+            }
+            if (!d.empty()) {
+                return d;
+            }
+        }
+    }
+    return {};
+}

@@ -1,6 +1,7 @@
 // Walls and sources judged from a bitmap through a fake pixel reader, and the normalisation.
 #include "editing/judge.h"
 
+#include "field_fixtures.h"
 #include "state/simulation_state.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,22 @@ TEST(JudgeWalls, EmptyOrNegativeSizesReadNothing) {
     judge_walls(bmp.reader(), 10, -1);
     EXPECT_EQ(judge_sources(bmp.reader(), -1, -1), 0);
     EXPECT_EQ(bmp.reads, 0);
+}
+
+TEST(JudgeWalls, NewWallsStopTheirFacesOnly) {
+    prepare_start_state();
+    fill_moving_field();
+    st.medium_mask[130][150] = 0; // stays a wall under a black pixel
+    st.medium_mask[140][150] = 0; // becomes medium under a white one
+    fake_bitmap bmp;
+    for (const auto& [x, y] : {std::pair{0, 0}, {2, 4}, {3, 4}, {895, 621}}) {
+        bmp.pixels[{x, y}] = colorref_black;
+    }
+    const auto before = snapshot_state();
+    judge_walls(bmp.reader(), 896, 622);
+    EXPECT_EQ(st.medium_mask[1023][767], 0);
+    EXPECT_EQ(st.medium_mask[140][150], 1);
+    EXPECT_EQ(check_new_wall_faces(*before), "");
 }
 
 TEST(JudgeSources, OneYellowPixelOnAFieldAtRest) {

@@ -1,6 +1,8 @@
 // Wall writing: segments, the committed rectangle and ellipse, focus marks and Del.
 #include "editing/walls.h"
 
+#include "field_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -385,6 +387,36 @@ TEST(EraseWalls, RestoresTheFieldAndTheRowBelowOnly) {
         EXPECT_EQ(st.medium_mask[x][y], 0) << x << "," << y;
     }
     EXPECT_EQ(st.pressure[500][400], 0.25);
+}
+
+// A cell that becomes a wall stops the flow on its four faces at once; cells that were walls
+// already keep theirs, and Del changes no velocity.
+TEST(NewWalls, SegmentsStopTheFacesOfTheirNewCellsOnly) {
+    fill_medium();
+    fill_moving_field();
+    st.medium_mask[300][299] = 0; // a wall already, beside the stroke
+    st.medium_mask[305][300] = 0; // a wall already, under the stroke
+    const auto before = snapshot_state();
+    write_wall_segment({295, 300}, {310, 300});
+    write_wall_segment({0, 5}, {0, 0});           // column 0 and row 0
+    write_wall_segment({1022, 767}, {1022, 760}); // column 1023 and row 767
+    EXPECT_EQ(st.medium_mask[0][0], 0);
+    EXPECT_EQ(st.medium_mask[1023][767], 0);
+    EXPECT_EQ(check_new_wall_faces(*before), "");
+
+    const auto walled = snapshot_state();
+    erase_walls();
+    EXPECT_EQ(check_new_wall_faces(*walled), "");
+}
+
+TEST(NewWalls, RectanglesStopTheFacesOfTheirNewCellsOnly) {
+    fill_medium();
+    fill_moving_field();
+    st.medium_mask[10][20] = 0;
+    const auto before = snapshot_state();
+    write_rectangle_walls({0, 0}, {20, 20});
+    write_rectangle_walls({1000, 700}, {1023, 767});
+    EXPECT_EQ(check_new_wall_faces(*before), "");
 }
 
 } // namespace

@@ -19,7 +19,9 @@ key F          # a sine source
 rdown 400 400
 rup 400 400
 probe 410 400
-tick 5
+tick 2
+save mid       # the grids as they stand after two repaints
+tick 3
 SCRIPT
 "$replay" --frames "$work/frames" "$work/good.vrs" "$work/out" >"$work/hashes.txt"; rc=$?
 check "a good script exits 0" "[ $rc -eq 0 ]"
@@ -32,6 +34,8 @@ check "state.json, client.png, test.txt written" \
   "[ -s '$work/out/state.json' ] && [ -s '$work/out/client.png' ] && [ -e '$work/out/test.txt' ]"
 check "probe rows: header and 40 steps" "[ \$(wc -l <'$work/out/probe_410_400.csv') -eq 41 ]"
 check "probe wav: 44-byte header and 40 samples" "[ \$(stat -c %s '$work/out/probe_410_400.wav') -eq 124 ]"
+check "save wrote the grids of its moment" \
+  "[ \$(stat -c %s '$work/out/mid/pressure.f64') -eq $((1024 * 768 * 8)) ] && grep -q '\"time_step\": 16,' '$work/out/mid/state.json' && ! cmp -s '$work/out/mid/pressure.f64' '$work/out/pressure.f64'"
 check "five frames" "[ \$(ls '$work/frames' | wc -l) -eq 5 ]"
 "$replay" "$work/good.vrs" "$work/out2" >"$work/hashes2.txt"
 check "same script, same bytes" "cmp -s '$work/hashes.txt' '$work/hashes2.txt' && cmp -s '$work/out/state.json' '$work/out2/state.json' && cmp -s '$work/out/client.png' '$work/out2/client.png'"

@@ -284,4 +284,41 @@ TEST_F(Golden, DoubleClicksNeitherDragNorPlace) {
     EXPECT_EQ(g.medium_mask[300 * grid_height + 300], 0); // the plus of the first click
 }
 
+// Acoustic energy (p^2 and the velocities' squares) of the cells x0..x1, y0..y1 and their
+// right and lower faces.
+double energy_inside(const grids& g, int x0, int y0, int x1, int y1) {
+    double sum = 0.0;
+    for (int x = x0; x <= x1; ++x) {
+        for (int y = y0; y <= y1; ++y) {
+            const std::size_t i = std::size_t(x) * grid_height + std::size_t(y);
+            sum += g.pressure[i] * g.pressure[i] + g.velocity_x[i] * g.velocity_x[i] +
+                   g.velocity_y[i] * g.velocity_y[i];
+        }
+    }
+    return sum;
+}
+
+TEST_F(Golden, BoxDrawnOverAMovingWaveHoldsItsEnergy) {
+    // The ring of the pulse is a few cells inside the box when its walls go in, so the
+    // faces along them carry flow at that moment.
+    const std::string drawn = R"(
+        rdown 450 400
+        rup 450 400
+        tick 8
+        key R
+        ldown 410 360
+        move 490 440
+        paint
+        lup 490 440
+        tick 1
+    )";
+    run(drawn, "drawn", false);
+    const double held = energy_inside(take_grids(), 411, 361, 489, 439);
+    const grids later = expect_matches_straightforward(drawn + "tick 80\n");
+    const double kept = energy_inside(later, 411, 361, 489, 439);
+    EXPECT_GT(held, 1.0);
+    EXPECT_LT(kept, 1.05 * held) << "held " << held;
+    EXPECT_GT(kept, 0.95 * held);
+}
+
 } // namespace

@@ -36,6 +36,8 @@ TEST(ReplayScript, ErrorsNameTheFileAndTheLine) {
               "/tmp/s.vrs:1: missing file 'no-such-file.bmp'");
     EXPECT_EQ(error_of("tick -3\n"), "/tmp/s.vrs:1: number out of range '-3'");
     EXPECT_EQ(error_of("key 0x\n"), "/tmp/s.vrs:1: bad number '0x'");
+    EXPECT_EQ(error_of("save ../up\n"), "/tmp/s.vrs:1: bad folder name '../up'");
+    EXPECT_EQ(error_of("save .hidden\n"), "/tmp/s.vrs:1: bad folder name '.hidden'");
 }
 
 TEST(ReplayScript, CoordinatesKeepTheirLow16BitsUnsigned) {

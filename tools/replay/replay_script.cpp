@@ -25,6 +25,7 @@ constexpr verb_info verbs[] = {
     {"flush", replay_verb::flush},   {"paint", replay_verb::paint},
     {"dialog", replay_verb::dialog}, {"cancel", replay_verb::cancel},
     {"bitmap", replay_verb::bitmap}, {"probe", replay_verb::probe},
+    {"save", replay_verb::save},
 };
 
 std::string lower(std::string s) {
@@ -32,6 +33,19 @@ std::string lower(std::string s) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return s;
+}
+
+// A folder directly inside OUTDIR: letters, digits, '-', '_' and '.', not starting with '.'.
+bool plain_folder_name(const std::string& name) {
+    if (name.empty() || name[0] == '.') {
+        return false;
+    }
+    for (char c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string trim(const std::string& s) {
@@ -225,6 +239,13 @@ replay_script parse_replay_script(const std::string& text, const std::string& fi
             e.b = static_cast<uint32_t>(y);
             break;
         }
+        case replay_verb::save:
+            expect_args(1, 1);
+            if (!plain_folder_name(args[0])) {
+                p.fail("bad folder name '" + args[0] + "'");
+            }
+            e.path = args[0];
+            break;
         }
         script.events.push_back(std::move(e));
     }
@@ -271,6 +292,8 @@ their low 16 bits (-1 becomes 65535).
   dialog PATH | cancel       answer for the next file dialog (PATH relative to the script)
   bitmap PATH                dialog PATH, key S, paint
   probe X Y                  record the pressure of cell [X][Y] after every time step
+  save NAME                  write the grid files and state.json as they stand now into
+                             OUTDIR/NAME (letters, digits, '-', '_', '.'; no leading '.')
 The session starts as the program does, first repaint included; message boxes are answered
 OK at once; after the window is closed, later events are ignored.
 

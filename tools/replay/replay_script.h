@@ -23,14 +23,16 @@ enum class replay_verb {
     cancel,
     bitmap,
     probe,
+    save,
 };
 
 struct replay_event {
     replay_verb verb;
-    int line;         // 1-based line of the script
-    uint32_t a = 0;   // x, key, timer id, tick count, probe x
-    uint32_t b = 0;   // y, probe y
-    std::string path; // dialog and bitmap: resolved against the script's folder
+    int line;       // 1-based line of the script
+    uint32_t a = 0; // x, key, timer id, tick count, probe x
+    uint32_t b = 0; // y, probe y
+    std::string
+        path; // dialog and bitmap: resolved against the script's folder; save: the folder name
 };
 
 struct replay_script {

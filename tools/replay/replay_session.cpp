@@ -75,6 +75,44 @@ LPARAM position_word(uint32_t x, uint32_t y) {
     return static_cast<LPARAM>((y & 0xFFFFu) << 16 | (x & 0xFFFFu));
 }
 
+std::vector<std::string> read_lines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The grid files and state.json of the moment into dir; returns one "SHA256  name" line
+// per grid file. The log is read from log_dir, where the program writes it.
+std::vector<std::string> write_snapshot(const fs::path& dir, const fs::path& log_dir, bool closed) {
+    fs::create_directories(dir);
+    if (simulation_state.log_file != nullptr) {
+        std::fflush(simulation_state.log_file);
+    }
+    const auto& st = simulation_state;
+    constexpr std::size_t cells = std::size_t{grid_width} * grid_height;
+    std::vector<std::string> lines;
+    const auto grid_line = [&](const std::string& name, const std::string& hash) {
+        lines.push_back(hash + "  " + name);
+    };
+    grid_line("pressure.f64",
+              write_f64_grid((dir / "pressure.f64").string(), &st.pressure[0][0], cells));
+    grid_line("velocity_x.f64",
+              write_f64_grid((dir / "velocity_x.f64").string(), &st.velocity_x[0][0], cells));
+    grid_line("velocity_y.f64",
+              write_f64_grid((dir / "velocity_y.f64").string(), &st.velocity_y[0][0], cells));
+    grid_line("medium_mask.i32",
+              write_i32_grid((dir / "medium_mask.i32").string(), &st.medium_mask[0][0], cells));
+    grid_line("cell_color.i32",
+              write_i32_grid((dir / "cell_color.i32").string(), &st.cell_color[0][0], cells));
+    const std::string json = state_json(closed, read_lines(log_dir / "test.txt"));
+    write_file((dir / "state.json").string(), json.data(), json.size());
+    return lines;
+}
+
 class session {
   public:
     session(const replay_options& options, probe_recorder& probes)
@@ -155,6 +193,9 @@ class session {
         case replay_verb::probe:
             probes_.add(static_cast<int>(e.a), static_cast<int>(e.b));
             break;
+        case replay_verb::save:
+            write_snapshot(fs::path(options_.out_dir) / e.path, options_.out_dir, false);
+            break;
         }
     }
 
@@ -206,16 +247,6 @@ class session {
     HWND window_ = nullptr;
 };
 
-std::vector<std::string> read_lines(const fs::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 } // namespace
 
 replay_result run_replay(const replay_script& script, const replay_options& options) {
@@ -225,6 +256,7 @@ replay_result run_replay(const replay_script& script, const replay_options& opti
         fs::create_directories(options.frames_dir);
     }
     replay_options resolved = options;
+    resolved.out_dir = out.string();
     if (!resolved.frames_dir.empty()) {
         resolved.frames_dir = fs::absolute(resolved.frames_dir).string();
     }
@@ -257,24 +289,7 @@ replay_result run_replay(const replay_script& script, const replay_options& opti
     result.closed = s.closed();
     result.frames_written = s.frames_;
 
-    const auto& st = simulation_state;
-    constexpr std::size_t cells = std::size_t{grid_width} * grid_height;
-    const auto grid_line = [&](const std::string& name, const std::string& hash) {
-        result.grid_lines.push_back(hash + "  " + name);
-    };
-    grid_line("pressure.f64",
-              write_f64_grid((out / "pressure.f64").string(), &st.pressure[0][0], cells));
-    grid_line("velocity_x.f64",
-              write_f64_grid((out / "velocity_x.f64").string(), &st.velocity_x[0][0], cells));
-    grid_line("velocity_y.f64",
-              write_f64_grid((out / "velocity_y.f64").string(), &st.velocity_y[0][0], cells));
-    grid_line("medium_mask.i32",
-              write_i32_grid((out / "medium_mask.i32").string(), &st.medium_mask[0][0], cells));
-    grid_line("cell_color.i32",
-              write_i32_grid((out / "cell_color.i32").string(), &st.cell_color[0][0], cells));
-
-    const std::string json = state_json(result.closed, read_lines(out / "test.txt"));
-    write_file((out / "state.json").string(), json.data(), json.size());
+    result.grid_lines = write_snapshot(out, out, result.closed);
 
     const std::vector<uint32_t> image = hl::client_image(s.window());
     const int width = hl::client_width(s.window());
