@@ -4,6 +4,7 @@
 // pulse on the reference and the shipped engine. Each engine is chosen as everywhere else,
 // with use_engine.
 #include "display/coloring.h"
+#include "platform/posix/large_pages.h"
 #include "solver/engine.h"
 #include "solver/fdtd.h"
 #include "solver/sources.h"
@@ -109,6 +110,7 @@ void color_and_copy(benchmark::State& state, engine kernels) {
 } // namespace
 
 int main(int argc, char** argv) {
+    vorla::platform::prefer_large_pages_for_static_data(); // as the program does
     std::vector<engine> engines;
     for (const engine kernels : every_engine) {
         if (engine_supported(kernels)) {

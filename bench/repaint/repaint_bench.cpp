@@ -6,6 +6,7 @@
 #include "app/stages/status_panel.h"
 #include "display/coloring.h"
 #include "platform/headless/headless.h"
+#include "platform/posix/large_pages.h"
 #include "platform/win32.h"
 #include "solver/fdtd.h"
 #include "state/simulation_state.h"
@@ -97,4 +98,13 @@ BENCHMARK(BM_repaint_part_panel_text)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    vorla::platform::prefer_large_pages_for_static_data(); // as the program does
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

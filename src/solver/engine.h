@@ -23,10 +23,11 @@ inline constexpr engine every_engine[] = {engine::reference, engine::portable,
                                           engine::sse2,      engine::avx2,
                                           engine::avx512,    engine::wasm_simd128};
 
-// Sees every single step of advance_field and fdtd_step: after each one, the time step just
-// reached and the pressure of each watched cell, in the order of cells. Today a watch with a
-// callback makes the steps run one at a time; because it names the cells it reads rather than
-// reading the grids itself, the kernels may later sample them inside the fused wavefront.
+// Sees every single step of advance_field: after each one, the time step just reached and
+// the pressure of each watched cell, in the order of cells. The kernels sample the cells
+// inside their wavefront as each step leaves them, so watching costs no extra pass; the
+// calls come once the frame's steps are done, each with simulation_state.time_step at the
+// step it reports, so a watch reads the cells it names and never the grids themselves.
 struct step_watch {
     const point* cells = nullptr;
     int cell_count = 0;
@@ -34,14 +35,29 @@ struct step_watch {
     void* context = nullptr;
 };
 
+// How the kernels cut the region into tiles: bands of band_rows rows, each step step_skew
+// rows and each column column_skew rows behind the one before it. Every shape gives the
+// same bits; the best one depends on how much the first-level data cache holds.
+struct tile_shape {
+    int band_rows;
+    int step_skew;
+    int column_skew;
+};
+tile_shape tile_shape_for(int data_cache_bytes);
+
+// The first-level data cache of one core as cpuid reports it; 0 where nothing says.
+int detected_data_cache_bytes();
+
 // From now on, every advance_field, fdtd_step, color_field and copy_frame uses these kernels,
 // and the steps are shown to watch (nothing watches by default). Returns false and changes
 // nothing when this processor cannot run the kernels. Until the first call: shipped, unwatched.
-bool use_engine(engine kernels, const step_watch& watch = {});
+// The tiles are cut for data_cache_bytes, or for this processor's cache when it is 0.
+bool use_engine(engine kernels, const step_watch& watch = {}, int data_cache_bytes = 0);
 
 // The kernels in use; never shipped, but what it stood for.
 engine active_engine();
 const step_watch& active_step_watch();
+tile_shape active_tile_shape();
 
 bool engine_supported(engine kernels);
 engine shipped_engine();

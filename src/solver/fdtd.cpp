@@ -24,9 +24,11 @@ static_assert(
 
 namespace {
 
-// The mask product of every face as a double, kept beside a copy of the mask it came from.
-// Wall tools, Del and the bitmap import write medium_mask directly, so the copy is compared
-// before every run of steps and the products are rebuilt when anything differs.
+// The mask product of every face as a double (halved while every product is 0 or 1, see
+// rebuild_face_factors), kept beside a copy of the mask it came from.
+// Wall tools, Del and the bitmap import write medium_mask directly, so the kernels compare
+// the mask with the copy as they go and stop where anything differs; the products are then
+// rebuilt and the run resumes there.
 // The two product grids start 2 KiB and 3 KiB past a page boundary, so that they do not
 // share first-level cache sets with the same cells of the state's grids (pressure at 0,
 // the velocities at 0.5 and 1 KiB).
@@ -58,32 +60,8 @@ double face_factor(int32_t a, int32_t b) {
 
 constexpr std::size_t region_column_bytes = sizeof(int32_t) * (region_last_y - field_origin_y + 1);
 
-bool mask_unchanged() {
-    const auto& mask = simulation_state.medium_mask;
-    for (int x = field_origin_x; x <= region_last_x; ++x) {
-        if (std::memcmp(&mask[x][field_origin_y], &mask_seen[x][field_origin_y],
-                        region_column_bytes) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool mask_unchanged_for(engine kernels) {
-#if VORLA_X86_KERNELS
-    if (kernels == engine::avx512 && factor_bits_valid) {
-        return fdtd_kernel::mask_matches_ones_avx512(&simulation_state.medium_mask[0][0],
-                                                     &mask_ones[0][0]);
-    }
-#endif
-    (void)kernels;
-    return mask_unchanged();
-}
-
-void refresh_face_factors() {
-    if (face_factors_ready && mask_unchanged_for(active_engine())) {
-        return;
-    }
+// Products, bits and open-run counts from the mask as it is now.
+void rebuild_face_factors() {
     const auto& mask = simulation_state.medium_mask;
     factor_bits_valid = true;
     for (int x = field_origin_x; x <= region_last_x; ++x) {
@@ -118,6 +96,15 @@ void refresh_face_factors() {
         walled_groups_before[x][fdtd_kernel::group_count_stride - 1] =
             static_cast<unsigned char>(walled);
     }
+    if (factor_bits_valid) {
+        // Every product is 0.0 or 1.0: the kernels take d (0.5 f) for (0.5 d) f.
+        for (int x = field_origin_x; x <= region_last_x; ++x) {
+            for (int y = field_origin_y; y <= region_last_y; ++y) {
+                face_factor_x[x][y] = 0.5 * face_factor_x[x][y];
+                face_factor_y[x][y] = 0.5 * face_factor_y[x][y];
+            }
+        }
+    }
     face_factors_ready = true;
 }
 
@@ -126,7 +113,7 @@ bool inside_region(point p) {
            p.y <= region_last_y;
 }
 
-void run_kernel(const fdtd_kernel::wavefront_job& job) {
+void dispatch_kernel(const fdtd_kernel::wavefront_job& job) {
     switch (active_engine()) {
 #if VORLA_X86_KERNELS
     case engine::avx512:
@@ -155,10 +142,92 @@ void run_kernel(const fdtd_kernel::wavefront_job& job) {
     }
 }
 
-// Up to eight steps in one wavefront; the sine samples go in as each step passes the source.
-void run_steps(double pi, int count) {
+// Where the watched cells stand: region cells are sampled by the kernel as its wavefront
+// leaves them; any other cell changes only by a sine sample that no step reads, added
+// between the steps here.
+struct watched_cells {
+    std::vector<fdtd_kernel::probe_cell> region;
+    std::vector<std::size_t> region_index; // watch index of each region cell
+    std::vector<double> pressures;         // steps x region cells, from the kernel
+    std::vector<double> shown;             // one step's values in the watch's order
+};
+
+watched_cells& watched() {
+    static watched_cells w;
+    return w;
+}
+
+void collect_watched(const step_watch& watch) {
+    watched_cells& w = watched();
+    w.region.clear();
+    w.region_index.clear();
+    const std::size_t count = static_cast<std::size_t>(watch.cell_count > 0 ? watch.cell_count : 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        const point c = watch.cells[i];
+        if (inside_region(c)) {
+            w.region.push_back({c.x, c.y});
+            w.region_index.push_back(i);
+        }
+    }
+    w.pressures.assign(w.region.size() * fdtd_kernel::max_steps, 0.0);
+    w.shown.assign(count, 0.0);
+}
+
+// The watched cells after a step: from the grid, except the region cells that the kernel
+// sampled (region_samples, in the order of collect_watched; null when the grid is current).
+// Cells outside the grid read as NaN.
+void show_step(const step_watch& watch, int32_t time_step, const double* region_samples) {
+    const auto& s = simulation_state;
+    watched_cells& w = watched();
+    for (std::size_t i = 0; i < w.shown.size(); ++i) {
+        const point c = watch.cells[i];
+        w.shown[i] =
+            inside_grid(c.x, c.y) ? s.pressure[c.x][c.y] : std::numeric_limits<double>::quiet_NaN();
+    }
+    if (region_samples != nullptr) {
+        for (std::size_t r = 0; r < w.region.size(); ++r) {
+            w.shown[w.region_index[r]] = region_samples[r];
+        }
+    }
+    watch.after_step(watch.context, time_step, w.shown.data());
+}
+
+// The wavefront, resumed with fresh products wherever it finds the mask changed. The
+// products of the cells it compared before stopping are the same after the rebuild, so
+// what ran before the stop stands.
+void run_kernel(fdtd_kernel::wavefront_job& job) {
     auto& s = simulation_state;
-    refresh_face_factors();
+    fdtd_kernel::wavefront_stop stop{};
+    job.mask = &s.medium_mask[0][0];
+    job.mask_seen = &mask_seen[0][0];
+    job.mask_ones = &mask_ones[0][0];
+    job.stop = &stop;
+    job.resume_band = -1;
+    for (;;) {
+        job.halved_factors = factor_bits_valid;
+        dispatch_kernel(job);
+        if (!stop.stopped) {
+            return;
+        }
+        rebuild_face_factors();
+        job.resume_band = stop.band;
+        job.resume_front = stop.front;
+        stop = {};
+    }
+}
+
+// Up to eight steps in one wavefront; the sine samples go in as each step passes the source,
+// and the watched cells are read as each step leaves them.
+void run_steps(double pi, int count, const step_watch* watch) {
+    auto& s = simulation_state;
+    if (!face_factors_ready) {
+        rebuild_face_factors();
+    }
+    const tile_shape tiles = active_tile_shape();
+    watched_cells& w = watched();
+    if (watch != nullptr) {
+        collect_watched(*watch);
+    }
     while (count > 0) {
         const int steps = count < fdtd_kernel::max_steps ? count : fdtd_kernel::max_steps;
         fdtd_kernel::wavefront_job job{};
@@ -171,14 +240,14 @@ void run_steps(double pi, int count) {
         job.factor_bits_y = &factor_bits_y[0][0];
         job.walled_groups_before = &walled_groups_before[0][0];
         job.steps = steps;
-        // A front's ten or so columns of the three field grids, 128 rows high, take about
-        // 30 KiB (10 x 128 x 3 x 8 bytes): what a 32 KiB first-level data cache holds while
-        // all steps pass over them. Lower bands pay the set-up of a column segment more often.
-        job.band_rows = 128;
+        job.band_rows = tiles.band_rows;
+        job.step_skew = tiles.step_skew;
+        job.column_skew = tiles.column_skew;
         job.sine_x = -1;
         job.sine_y = -1;
         const bool sine = sine_source_active();
-        int32_t step = s.time_step;
+        const int32_t first_step = s.time_step;
+        int32_t step = first_step;
         for (int k = 0; k < steps; ++k) {
             job.sine_samples[k] = sine ? sine_source_sample(pi, step) : 0.0;
             step = wrapping_increment(step);
@@ -187,30 +256,29 @@ void run_steps(double pi, int count) {
             job.sine_x = s.source_pos.x;
             job.sine_y = s.source_pos.y;
         }
+        if (watch != nullptr) {
+            job.probes = w.region.data();
+            job.probe_count = static_cast<int>(w.region.size());
+            job.probe_pressures = w.pressures.data();
+        }
         run_kernel(job);
-        if (sine && !inside_region(s.source_pos)) {
-            // A cell no step reads: its samples can simply follow one another.
-            double& cell = s.pressure[s.source_pos.x][s.source_pos.y];
-            for (int k = 0; k < steps; ++k) {
+        const bool sine_outside = sine && !inside_region(s.source_pos);
+        step = first_step;
+        for (int k = 0; k < steps; ++k) {
+            if (sine_outside) {
+                // A cell no step reads: its samples simply follow one another.
+                double& cell = s.pressure[s.source_pos.x][s.source_pos.y];
                 cell = cell + job.sine_samples[k];
             }
+            step = wrapping_increment(step);
+            s.time_step = step;
+            if (watch != nullptr) {
+                show_step(*watch, step,
+                          w.pressures.data() + static_cast<std::size_t>(k) * w.region.size());
+            }
         }
-        s.time_step = step;
         count -= steps;
     }
-}
-
-// After every single step of a watched run: the time step and the watched cells' pressure.
-void show_step(const step_watch& watch) {
-    const auto& s = simulation_state;
-    std::vector<double> pressures(
-        static_cast<std::size_t>(watch.cell_count > 0 ? watch.cell_count : 0));
-    for (std::size_t i = 0; i < pressures.size(); ++i) {
-        const point c = watch.cells[i];
-        pressures[i] =
-            inside_grid(c.x, c.y) ? s.pressure[c.x][c.y] : std::numeric_limits<double>::quiet_NaN();
-    }
-    watch.after_step(watch.context, s.time_step, pressures.data());
 }
 
 } // namespace
@@ -224,25 +292,28 @@ void fdtd_step(double pi) {
     if (active_engine() == engine::reference) {
         reference_fdtd_step(pi);
     } else {
-        run_steps(pi, 1);
+        run_steps(pi, 1, nullptr);
     }
 }
 
 solver_ticks advance_field(double pi, tick_clock clock) {
     auto& s = simulation_state;
     const step_watch& watch = active_step_watch();
-    const bool watched = watch.after_step != nullptr;
+    const bool watched_steps = watch.after_step != nullptr;
     solver_ticks ticks{};
     ticks.start = clock != nullptr ? clock() : 0;
-    if (watched || active_engine() == engine::reference) {
+    if (active_engine() == engine::reference) {
+        if (watched_steps) {
+            collect_watched(watch);
+        }
         for (int step = 1; step <= s.steps_per_frame; ++step) {
-            fdtd_step(pi);
-            if (watched) {
-                show_step(watch);
+            reference_fdtd_step(pi);
+            if (watched_steps) {
+                show_step(watch, s.time_step, nullptr);
             }
         }
     } else if (s.steps_per_frame > 0) {
-        run_steps(pi, s.steps_per_frame);
+        run_steps(pi, s.steps_per_frame, watched_steps ? &watch : nullptr);
     }
     ticks.end = clock != nullptr ? clock() : 0;
     return ticks;

@@ -51,6 +51,11 @@ struct avx2_ops {
                                                 (lanes & 2) ? -1 : 0, (lanes & 1) ? -1 : 0);
         _mm256_maskstore_pd(p, which, v);
     }
+    // [cur1, cur2, cur3, next0]
+    static reg below(reg cur, reg next) {
+        const reg straddle = _mm256_permute2f128_pd(cur, next, 0x21); // cur2 cur3 next0 next1
+        return _mm256_shuffle_pd(cur, straddle, 0x5);
+    }
     // [prev3, cur0, cur1, cur2]
     static reg carry(reg prev, reg cur) {
         const reg straddle = _mm256_permute2f128_pd(prev, cur, 0x21); // prev2 prev3 cur0 cur1
@@ -62,5 +67,5 @@ struct avx2_ops {
 #include "solver/fdtd_wavefront.inl"
 
 void fdtd_kernel::run_wavefront_avx2(const wavefront_job& job) {
-    wavefront<avx2_ops>::run(job);
+    run_wavefront<avx2_ops>(job);
 }

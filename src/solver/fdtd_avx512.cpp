@@ -18,7 +18,7 @@ constexpr factor_table make_factors() {
     factor_table t{};
     for (int byte = 0; byte < 256; ++byte) {
         for (int lane = 0; lane < 8; ++lane) {
-            t.rows[byte][lane] = (byte >> lane) & 1 ? 1.0 : 0.0;
+            t.rows[byte][lane] = (byte >> lane) & 1 ? 0.5 : 0.0;
         }
     }
     return t;
@@ -37,7 +37,7 @@ struct avx512_ops {
     static void store(double* p, reg v) {
         _mm512_store_pd(p, v);
     }
-    // Eight face products (1.0 or 0.0) from one byte of bits (fewer bytes to carry through
+    // Eight halved face products (0.5 or 0.0) from one byte of bits (fewer bytes to carry through
     // the caches), as a vector looked up in a table: a plain load, where a mask register
     // would cost a move on the vector port that the arithmetic keeps busy. Few bytes occur in
     // a field, so few lines of the table are ever touched.
@@ -75,6 +75,29 @@ struct avx512_ops {
     template <int lanes> static void store_lanes(double* p, reg v) {
         _mm512_mask_store_pd(p, static_cast<__mmask8>(lanes), v);
     }
+    // Whether rows ya..y_last (region rows) of a mask column hold 1 exactly where the bits
+    // of ones (sixteen rows a word) are set and 0 elsewhere: the bits spread into a vector of
+    // ones and zeros, and one comparison finds every other value too.
+    static bool mask_rows_match(const int32_t* column, const uint16_t* ones, int ya, int y_last) {
+        static_assert(fdtd_kernel::first_y % 16 == 2 && fdtd_kernel::last_y % 16 == 2);
+        const __m512i one = _mm512_set1_epi32(1);
+        __mmask16 differ = 0;
+        for (int g = ya / 16; g <= y_last / 16; ++g) {
+            // Rows 144, 145 and 723..735 lie outside the region.
+            const __mmask16 rows = g == fdtd_kernel::first_y / 16  ? __mmask16(0xFFFC)
+                                   : g == fdtd_kernel::last_y / 16 ? __mmask16(0x0007)
+                                                                   : __mmask16(0xFFFF);
+            const __m512i expected = _mm512_maskz_mov_epi32(ones[g], one);
+            differ = _kor_mask16(differ, _mm512_mask_cmpneq_epi32_mask(
+                                             rows, _mm512_load_si512(column + 16 * g), expected));
+        }
+        return differ == 0;
+    }
+    // [cur1 .. cur7, next0]
+    static reg below(reg cur, reg next) {
+        return _mm512_castsi512_pd(
+            _mm512_alignr_epi64(_mm512_castpd_si512(next), _mm512_castpd_si512(cur), 1));
+    }
     // [prev7, cur0 .. cur6]; valignq leaves both sources intact.
     static reg carry(reg prev, reg cur) {
         return _mm512_castsi512_pd(
@@ -85,35 +108,6 @@ struct avx512_ops {
 
 #include "solver/fdtd_wavefront.inl"
 
-using fdtd_kernel::group_stride;
-
 void fdtd_kernel::run_wavefront_avx512(const wavefront_job& job) {
-    wavefront<avx512_ops>::run(job);
-}
-
-bool fdtd_kernel::mask_matches_ones_avx512(const int32_t* mask, const uint16_t* ones) {
-    static_assert(first_y / 16 * 16 + 2 == first_y && last_y % 16 == 2);
-    constexpr int first_group = first_y / 16;
-    constexpr int last_group = last_y / 16;
-    const __m512i one = _mm512_set1_epi32(1);
-    const __m512i not_one = _mm512_set1_epi32(~1);
-    for (int x = first_x; x <= last_x; ++x) {
-        const int32_t* column = mask + static_cast<long>(x) * stride;
-        const uint16_t* expected = ones + x * group_stride;
-        __mmask16 differ = 0;
-        for (int g = first_group; g <= last_group; ++g) {
-            // Rows 144, 145 and 723..735 lie outside the region.
-            const __mmask16 rows = g == first_group  ? __mmask16(0xFFFC)
-                                   : g == last_group ? __mmask16(0x0007)
-                                                     : __mmask16(0xFFFF);
-            const __m512i m = _mm512_load_si512(column + 16 * g);
-            const __mmask16 is_one = _mm512_mask_cmpeq_epi32_mask(rows, m, one);
-            const __mmask16 odd = _mm512_mask_test_epi32_mask(rows, m, not_one);
-            differ |= static_cast<__mmask16>(is_one ^ expected[g]) | odd;
-        }
-        if (differ != 0) {
-            return false;
-        }
-    }
-    return true;
+    wavefront<avx512_ops, true>::run(job); // the bits exist only while the products are 0 or 1
 }

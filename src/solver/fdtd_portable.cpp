@@ -36,6 +36,9 @@ struct scalar_ops {
         return a + b;
 #endif
     }
+    static reg below(reg, reg next) {
+        return next;
+    }
     static reg carry(reg prev, reg) {
         return prev;
     }
@@ -45,5 +48,5 @@ struct scalar_ops {
 #include "solver/fdtd_wavefront.inl"
 
 void fdtd_kernel::run_wavefront_portable(const wavefront_job& job) {
-    wavefront<scalar_ops>::run(job);
+    run_wavefront<scalar_ops>(job);
 }

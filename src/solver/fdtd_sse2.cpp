@@ -38,6 +38,10 @@ struct sse2_ops {
         return _mm_add_pd(a, b);
 #endif
     }
+    // [cur1, next0]
+    static reg below(reg cur, reg next) {
+        return _mm_shuffle_pd(cur, next, 1);
+    }
     // [prev1, cur0]
     static reg carry(reg prev, reg cur) {
         return _mm_shuffle_pd(prev, cur, 1);
@@ -48,5 +52,5 @@ struct sse2_ops {
 #include "solver/fdtd_wavefront.inl"
 
 void fdtd_kernel::run_wavefront_sse2(const wavefront_job& job) {
-    wavefront<sse2_ops>::run(job);
+    run_wavefront<sse2_ops>(job);
 }

@@ -32,6 +32,10 @@ struct wasm_simd128_ops {
     static reg add(reg a, reg b) {
         return wasm_f64x2_add(a, b);
     }
+    // [cur1, next0]
+    static reg below(reg cur, reg next) {
+        return wasm_i64x2_shuffle(cur, next, 1, 2);
+    }
     // [prev1, cur0]
     static reg carry(reg prev, reg cur) {
         return wasm_i64x2_shuffle(prev, cur, 1, 2);
@@ -42,5 +46,5 @@ struct wasm_simd128_ops {
 #include "solver/fdtd_wavefront.inl"
 
 void fdtd_kernel::run_wavefront_wasm_simd128(const wavefront_job& job) {
-    wavefront<wasm_simd128_ops>::run(job);
+    run_wavefront<wasm_simd128_ops>(job);
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -164,9 +165,9 @@ void time_step_wrap(session& run) {
     run.steps(2);
 }
 
-run_result run_session(void (*script)(session&), engine kernels) {
+run_result run_session(void (*script)(session&), engine kernels, int data_cache_bytes = 0) {
     prepare_start_state();
-    use_engine(kernels);
+    use_engine(kernels, {}, data_cache_bytes);
     session run(kernels == engine::reference);
     script(run);
     use_engine(engine::shipped);
@@ -304,6 +305,46 @@ TEST(KernelEquivalence, SignallingNaNsAndPayloads) {
     EXPECT_TRUE(saw_payload);
 }
 
+// The face term is d (0.5 f) for (0.5 d) f where f is 0 or 1, and 0.5 d in runs of open
+// faces. Each kind of difference d meets each kind of face: in an open run, with f = 1 in a
+// row group that holds a wall, and with f = 0 on all four sides (walls around the cell):
+// infinities (infinity x 0 is the default NaN), zeros of both signs, subnormals whose half
+// rounds, the smallest normal, the largest finite value and NaNs of both signs with payloads.
+void face_terms_of_every_kind(session& run) {
+    auto& s = simulation_state;
+    const double values[] = {std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             -0.0,
+                             std::numeric_limits<double>::denorm_min(),
+                             -3 * std::numeric_limits<double>::denorm_min(),
+                             std::nextafter(std::numeric_limits<double>::min(), 0.0),
+                             -1.5 * std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::max(),
+                             double_of_bits(0x7FF8000000000ABCull),
+                             double_of_bits(0xFFF800000000D00Dull),
+                             double_of_bits(0x7FF0000000000001ull)};
+    int x = 140;
+    for (const double v : values) {
+        s.pressure[x][300] = v; // open run
+        s.pressure[x][400] = v; // f = 1 beside a wall of its row group
+        s.medium_mask[x][405] = 0;
+        s.pressure[x][500] = v; // f = 0 on all four faces
+        s.medium_mask[x - 1][500] = 0;
+        s.medium_mask[x + 1][500] = 0;
+        s.medium_mask[x][499] = 0;
+        s.medium_mask[x][501] = 0;
+        x += 6;
+    }
+    run.steps(1);
+    run.frames_and_paint(1);
+}
+
+TEST(KernelEquivalence, FaceTermsOfEveryKindOfDifference) {
+    expect_same(face_terms_of_every_kind);
+    // Behind the walls infinity x 0 made a NaN, and the wall keeps it on the face.
+    EXPECT_TRUE(std::isnan(simulation_state.velocity_x[140][500]));
+}
+
 // Single mask cells changed between frames at the region's corners and rows next to its
 // edges, where the saved mask is compared in partial groups of rows, and outside the region,
 // where changes must not matter.
@@ -362,6 +403,104 @@ void walls_at_group_edges(session& run) {
 
 TEST(KernelEquivalence, WallsAtTheEdgesOfRowGroups) {
     expect_same(walls_at_group_edges);
+}
+
+struct watched_steps {
+    std::vector<int32_t> time_steps;
+    std::vector<uint64_t> pressure_bits; // every watched cell after every step
+    int cells = 0;
+};
+
+void record_watched(void* context, int32_t time_step, const double* pressures) {
+    auto& w = *static_cast<watched_steps*>(context);
+    w.time_steps.push_back(time_step);
+    for (int i = 0; i < w.cells; ++i) {
+        w.pressure_bits.push_back(bits_of(pressures[i]));
+    }
+}
+
+// Watched cells as the engine reports them, frame after frame: whole columns at the region's
+// edges and inside (so every band boundary is crossed), the sine's cell inside the region and
+// then in the panel, cells outside the region and outside the grid.
+watched_steps watch_session(engine kernels) {
+    std::vector<point> cells;
+    for (const int x : {128, 511, 896}) {
+        for (int y = 146; y <= 722; ++y) {
+            cells.push_back({x, y});
+        }
+    }
+    for (const point c : {point{300, 300}, point{50, 50}, point{897, 300}, point{127, 146},
+                          point{300, 723}, point{1024, 5}}) {
+        cells.push_back(c);
+    }
+    watched_steps w;
+    w.cells = static_cast<int>(cells.size());
+    prepare_start_state();
+    use_engine(kernels, step_watch{cells.data(), w.cells, record_watched, &w});
+    draw_wall_box(400, 300, 600, 500);
+    add_gaussian_pulse({511, 400});
+    sine_at({300, 300}, '1');
+    for (int i = 0; i < 3; ++i) {
+        advance_field(test_pi(), nullptr);
+    }
+    sine_at({50, 50}, '2');
+    for (int i = 0; i < 2; ++i) {
+        advance_field(test_pi(), nullptr);
+    }
+    use_engine(engine::shipped);
+    return w;
+}
+
+TEST(KernelEquivalence, WatchedCellsSeeEveryStepAsTheStepsLeaveThem) {
+    const watched_steps expected = watch_session(engine::reference);
+    ASSERT_EQ(expected.time_steps.size(), 40u);
+    for (const engine kernels : every_engine) {
+        if (kernels == engine::reference || !engine_supported(kernels)) {
+            continue;
+        }
+        const watched_steps actual = watch_session(kernels);
+        EXPECT_EQ(actual.time_steps, expected.time_steps) << engine_name(kernels);
+        ASSERT_EQ(actual.pressure_bits.size(), expected.pressure_bits.size());
+        for (std::size_t i = 0; i < expected.pressure_bits.size(); ++i) {
+            if (actual.pressure_bits[i] != expected.pressure_bits[i]) {
+                ADD_FAILURE() << engine_name(kernels) << ": step " << i / expected.cells + 1
+                              << ", watched cell " << i % expected.cells;
+                break;
+            }
+        }
+    }
+}
+
+bool operator==(const tile_shape& a, const tile_shape& b) {
+    return a.band_rows == b.band_rows && a.step_skew == b.step_skew &&
+           a.column_skew == b.column_skew;
+}
+
+TEST(Engines, TileShapeFollowsTheFirstLevelCache) {
+    EXPECT_TRUE((tile_shape_for(32 * 1024) == tile_shape{128, 8, 8}));
+    EXPECT_TRUE((tile_shape_for(48 * 1024) == tile_shape{192, 8, 8}));
+    EXPECT_TRUE((tile_shape_for(16 * 1024) == tile_shape{64, 8, 8}));
+    EXPECT_TRUE((tile_shape_for(1 << 20) == tile_shape{256, 8, 8}));
+    EXPECT_TRUE((tile_shape_for(0) == tile_shape_for(32 * 1024))); // nothing known
+    ASSERT_TRUE(use_engine(engine::shipped, {}, 48 * 1024));
+    EXPECT_EQ(active_tile_shape().band_rows, 192);
+    ASSERT_TRUE(use_engine(engine::shipped));
+    EXPECT_TRUE((active_tile_shape() == tile_shape_for(detected_data_cache_bytes())));
+    std::printf("[          ] first-level data cache: %d bytes, bands of %d rows\n",
+                detected_data_cache_bytes(), active_tile_shape().band_rows);
+}
+
+// Each band height the cache sizes lead to, through the sessions where bands, walls and
+// mask changes meet (the mask is compared band by band).
+TEST(KernelEquivalence, EveryTileShapeGivesTheSameBits) {
+    for (void (*script)(session&) : {walls_at_group_edges, corner_mask_changes}) {
+        const run_result expected = run_session(script, engine::reference);
+        for (const int cache : {16 * 1024, 32 * 1024, 48 * 1024, 64 * 1024}) {
+            const run_result actual = run_session(script, engine::shipped, cache);
+            EXPECT_EQ(compare_fields(*expected.state, *actual.state), "") << cache << " bytes";
+            EXPECT_TRUE(expected.frames == actual.frames) << cache << " bytes";
+        }
+    }
 }
 
 TEST(Engines, EverySupportedEngineCanBeChosenByNameAndShippedIsTheDefault) {

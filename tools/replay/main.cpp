@@ -1,4 +1,5 @@
 // vorla-replay: runs a scripted session of Vorla with no display, reproducible to the bit.
+#include "platform/posix/large_pages.h"
 #include "replay_script.h"
 #include "replay_session.h"
 #include "solver/engine.h"
@@ -11,6 +12,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    vorla::platform::prefer_large_pages_for_static_data(); // as the program does
     std::vector<std::string> args(argv + 1, argv + argc);
     replay_options options;
     std::vector<std::string> positional;
