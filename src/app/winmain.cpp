@@ -1,5 +1,6 @@
 #include "app/app_state.h"
 #include "app/program.h"
+#include "app/stages/bitmap_import.h"
 #include "app/stages/frame_blit.h"
 #include "platform/win32.h"
 #include "state/simulation_state.h"
@@ -104,18 +105,7 @@ void stop_program(HWND window) {
         }
     }
     finish_program();
-    // The import's DeleteObject was refused while the bitmap was selected; once the DC is
-    // gone it goes too.
-    if (bitmap_dc != nullptr) {
-        SelectObject(bitmap_dc, previous_bitmap);
-        DeleteDC(bitmap_dc);
-    }
-    if (loaded_bitmap != nullptr) {
-        DeleteObject(loaded_bitmap);
-    }
-    bitmap_dc = nullptr;
-    loaded_bitmap = nullptr;
-    previous_bitmap = nullptr;
+    release_imported_bitmap();
     UnregisterClassW(main_window_class_name, app_instance);
     auto& s = simulation_state;
     if (s.log_file != nullptr) {

@@ -141,6 +141,23 @@ TEST_F(BitmapImport, SKeyTwiceBeforeARepaintStartsOneImport) {
     EXPECT_EQ(read_log(), "( 10, 10)\n");
 }
 
+TEST_F(BitmapImport, EachImportReleasesThePreviousImportsDcAndBitmap) {
+    test_bitmap bitmap(10, 10, white_pixel);
+    const std::string path = write_bitmap(bitmap, "again.bmp");
+    import(path);
+    const HBITMAP first = loaded_bitmap;
+    // Wine's GetGuiResources is a stub that answers 0; our layer counts its objects.
+    const DWORD gdi_after_first = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    for (int i = 0; i < 20; ++i) {
+        import(path);
+    }
+    BITMAP size;
+    EXPECT_EQ(GetObjectW(first, sizeof size, &size), 0);
+    ASSERT_NE(GetObjectW(loaded_bitmap, sizeof size, &size), 0);
+    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi_after_first);
+    EXPECT_EQ(state().bitmap_load_count, 21);
+}
+
 TEST_F(BitmapImport, StoppingTheProgramReleasesWhatTheImportKept) {
     test_bitmap bitmap(10, 10, white_pixel);
     import(write_bitmap(bitmap, "kept.bmp"));

@@ -9,6 +9,21 @@
 
 #include <cstdio>
 
+void release_imported_bitmap() {
+    // The import's DeleteObject was refused while the bitmap was selected; once the DC is
+    // gone it goes too.
+    if (bitmap_dc != nullptr) {
+        SelectObject(bitmap_dc, previous_bitmap);
+        DeleteDC(bitmap_dc);
+    }
+    if (loaded_bitmap != nullptr) {
+        DeleteObject(loaded_bitmap);
+    }
+    bitmap_dc = nullptr;
+    loaded_bitmap = nullptr;
+    previous_bitmap = nullptr;
+}
+
 void import_bitmap(HWND window, const PAINTSTRUCT* paint) {
     auto& s = simulation_state;
     // Before the dialog: the repaints it dispatches must not start a second import.
@@ -21,6 +36,7 @@ void import_bitmap(HWND window, const PAINTSTRUCT* paint) {
         return;
     }
     s.bitmap_load_count = wrapping_increment(s.bitmap_load_count);
+    release_imported_bitmap();
 
     loaded_bitmap = static_cast<HBITMAP>(
         LoadImageW(nullptr, s.bitmap_path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));

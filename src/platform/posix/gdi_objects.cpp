@@ -336,3 +336,21 @@ int WINAPI SetBkMode(HDC dc_handle, int mode) {
     dc->background_mode = mode;
     return previous;
 }
+
+DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags) {
+    if (process != GetCurrentProcess()) {
+        return 0;
+    }
+    DWORD gdi = 0, user = 0;
+    for (const auto& [handle, object] : gdi_objects().all()) {
+        if (!object->stock) {
+            ++(object->kind == gdi_kind::icon ? user : gdi);
+        }
+    }
+    gdi += static_cast<DWORD>(device_contexts().all().size());
+    user += static_cast<DWORD>(windows().all().size());
+    if (flags == GR_GDIOBJECTS) {
+        return gdi;
+    }
+    return flags == GR_USEROBJECTS ? user : 0;
+}

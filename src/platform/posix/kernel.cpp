@@ -18,6 +18,10 @@ DWORD WINAPI GetTickCount() {
     return static_cast<DWORD>(current_backend().now_ms()); // wraps every 2^32 ms, as on Windows
 }
 
+HANDLE WINAPI GetCurrentProcess() {
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); // the pseudo handle
+}
+
 HANDLE WINAPI GetProcessHeap() {
     static int heap_marker;
     return &heap_marker;

@@ -334,6 +334,9 @@ HANDLE WINAPI GetProcessHeap();
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
 HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name);
+HANDLE WINAPI GetCurrentProcess();
+// Live GDI objects (DCs included, stock objects not) or windows and icons of this process.
+DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags);
 void WINAPI Sleep(DWORD milliseconds);
 
 // The C runtime's checked fopen, absent from glibc.
