@@ -43,8 +43,9 @@ bool header_is_sound(const std::vector<char>& data) {
         width = read_u16(data, 18);
         height = static_cast<std::int16_t>(read_u16(data, 20));
         bits = read_u16(data, 24);
-    } else if (header_size == 40 || header_size == 52 || header_size == 56 || header_size == 64 ||
-               header_size == 108 || header_size == 124) {
+    } else if (header_size == 40 || header_size == 108 || header_size == 124) {
+        // The headers Windows documents; not the 52- and 56-byte ones between them, nor
+        // OS/2 2.x's 64-byte one, which LoadImageW refuses.
         width = static_cast<std::int32_t>(read_u32(data, 18));
         height = static_cast<std::int32_t>(read_u32(data, 22));
         bits = read_u16(data, 28);

@@ -191,7 +191,8 @@ void touched(const dc_object& dc, const RECT& area);
 // bytes hold or the image cannot be read; what LoadImageW does after reading the file.
 HANDLE load_bitmap_bytes(const std::vector<char>& data);
 // The pixels of a BMP file whose headers passed those checks: 0x00RRGGBB, rows top-down.
-// False when the decoder cannot read it. One decoder per build (Qt's, or stb's in the browser).
+// False when the decoder cannot read it. One decoder per build (ours, as GDI decodes, or stb's
+// in the browser).
 bool decode_bmp(const std::vector<char>& data, int* width, int* height,
                 std::vector<std::uint32_t>* pixels);
 std::uintptr_t stock_icon_handle();
