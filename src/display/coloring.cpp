@@ -65,6 +65,10 @@ coloring_kernel::column_function column_kernel() {
     case engine::sse2:
         return coloring_kernel::color_column_sse2;
 #endif
+#if VORLA_NEON_KERNELS
+    case engine::neon:
+        return coloring_kernel::color_column_neon;
+#endif
     default:
         return color_column_portable;
     }
@@ -78,6 +82,10 @@ coloring_kernel::copy_function copy_kernel() {
         return coloring_kernel::copy_frame_avx2;
     case engine::sse2:
         return coloring_kernel::copy_frame_sse2;
+#endif
+#if VORLA_NEON_KERNELS
+    case engine::neon:
+        return coloring_kernel::copy_frame_neon;
 #endif
     default:
         return copy_frame_portable;

@@ -25,6 +25,8 @@ void color_column_avx2(const double* pressure, const int32_t* mask, int32_t* col
 void color_column_avx512(const double* pressure, const int32_t* mask, int32_t* color);
 void copy_frame_sse2(const int32_t* color, uint32_t* frame);
 void copy_frame_avx2(const int32_t* color, uint32_t* frame);
+void color_column_neon(const double* pressure, const int32_t* mask, int32_t* color);
+void copy_frame_neon(const int32_t* color, uint32_t* frame);
 
 } // namespace coloring_kernel
 

@@ -4,6 +4,8 @@
 #include <intrin.h>
 #elif VORLA_X86_KERNELS && defined(__GNUC__)
 #include <cpuid.h>
+#elif defined(__aarch64__) && defined(__linux__)
+#include <unistd.h>
 #endif
 
 namespace {
@@ -48,6 +50,8 @@ engine detect() {
     return engine::sse2;
 #elif defined(__wasm_simd128__)
     return engine::wasm_simd128; // the page loads this build only where the browser has it
+#elif VORLA_NEON_KERNELS
+    return engine::neon; // Advanced SIMD is part of every AArch64 processor
 #else
     return engine::portable;
 #endif
@@ -105,6 +109,13 @@ int detect_data_cache() {
     }
     return bytes;
 }
+#elif defined(__aarch64__) && defined(__linux__)
+// Arm lets no user program read the cache geometry; glibc asks the kernel, and says 0 (or
+// fails) where it cannot.
+int detect_data_cache() {
+    const long bytes = sysconf(_SC_LEVEL1_DCACHE_SIZE);
+    return bytes > 0 && bytes <= (1 << 24) ? static_cast<int>(bytes) : 0;
+}
 #else
 int detect_data_cache() {
     return 0;
@@ -135,7 +146,10 @@ bool engine_supported(engine kernels) {
         return true;
     }
     // The x86 kernels nest: each runs wherever a wider one does.
-    return kernels != engine::wasm_simd128 && shipped_engine() != engine::wasm_simd128 &&
+    const auto x86 = [](engine e) {
+        return e == engine::sse2 || e == engine::avx2 || e == engine::avx512;
+    };
+    return x86(kernels) && x86(shipped_engine()) &&
            static_cast<int>(kernels) <= static_cast<int>(shipped_engine());
 }
 
@@ -194,6 +208,8 @@ const char* engine_name(engine kernels) {
         return "avx512";
     case engine::wasm_simd128:
         return "wasm-simd128";
+    case engine::neon:
+        return "neon";
     case engine::shipped:
         return "shipped";
     }
@@ -202,7 +218,7 @@ const char* engine_name(engine kernels) {
 
 std::optional<engine> engine_named(std::string_view name) {
     for (engine e : {engine::reference, engine::portable, engine::sse2, engine::avx2,
-                     engine::avx512, engine::wasm_simd128, engine::shipped}) {
+                     engine::avx512, engine::wasm_simd128, engine::neon, engine::shipped}) {
         if (name == engine_name(e)) {
             return e;
         }

@@ -16,12 +16,13 @@ enum class engine {
     avx2,
     avx512,
     wasm_simd128, // the browser build with wasm SIMD
+    neon,         // AArch64 Advanced SIMD, on every 64-bit Arm processor
     shipped       // the widest this processor runs: what the program uses
 };
 
-inline constexpr engine every_engine[] = {engine::reference, engine::portable,
-                                          engine::sse2,      engine::avx2,
-                                          engine::avx512,    engine::wasm_simd128};
+inline constexpr engine every_engine[] = {engine::reference, engine::portable, engine::sse2,
+                                          engine::avx2,      engine::avx512,   engine::wasm_simd128,
+                                          engine::neon};
 
 // Sees every single step of advance_field: after each one, the time step just reached and
 // the pressure of each watched cell, in the order of cells. The kernels sample the cells
@@ -45,7 +46,8 @@ struct tile_shape {
 };
 tile_shape tile_shape_for(int data_cache_bytes);
 
-// The first-level data cache of one core as cpuid reports it; 0 where nothing says.
+// The first-level data cache of one core as the processor (cpuid) or the system reports it;
+// 0 where nothing says.
 int detected_data_cache_bytes();
 
 // From now on, every advance_field, fdtd_step, color_field and copy_frame uses these kernels,
@@ -62,6 +64,7 @@ tile_shape active_tile_shape();
 bool engine_supported(engine kernels);
 engine shipped_engine();
 
-// "reference", "portable", "sse2", "avx2", "avx512", "wasm-simd128", "shipped"; and back.
+// "reference", "portable", "sse2", "avx2", "avx512", "wasm-simd128", "neon", "shipped"; and
+// back.
 const char* engine_name(engine kernels);
 std::optional<engine> engine_named(std::string_view name);

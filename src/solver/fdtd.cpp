@@ -136,6 +136,11 @@ void dispatch_kernel(const fdtd_kernel::wavefront_job& job) {
         fdtd_kernel::run_wavefront_wasm_simd128(job);
         return;
 #endif
+#if VORLA_NEON_KERNELS
+    case engine::neon:
+        fdtd_kernel::run_wavefront_neon(job);
+        return;
+#endif
     default:
         fdtd_kernel::run_wavefront_portable(job);
         return;

@@ -84,5 +84,6 @@ void run_wavefront_sse2(const wavefront_job& job);
 void run_wavefront_avx2(const wavefront_job& job);
 void run_wavefront_avx512(const wavefront_job& job); // needs factor bits
 void run_wavefront_wasm_simd128(const wavefront_job& job);
+void run_wavefront_neon(const wavefront_job& job);
 
 } // namespace fdtd_kernel

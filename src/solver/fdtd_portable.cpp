@@ -26,12 +26,17 @@ struct scalar_ops {
     static reg mul(reg a, reg b) {
         return a * b;
     }
-    // a first: on x86, when both are NaN the sum is a's, and the compiler may swap the
-    // operands of its own addition, so there the instruction is written out.
+    // a first: on x86 and AArch64, when both are (quiet) NaNs the sum is a's, and the
+    // compiler may swap the operands of its own addition, so there the instruction is
+    // written out.
     static reg add(reg a, reg b) {
 #if defined(__GNUC__) && defined(__SSE2_MATH__)
         asm("addsd %1, %0" : "+x"(a) : "x"(b));
         return a;
+#elif defined(__GNUC__) && defined(__aarch64__)
+        double sum;
+        asm("fadd %d0, %d1, %d2" : "=w"(sum) : "w"(a), "w"(b));
+        return sum;
 #else
         return a + b;
 #endif

@@ -136,9 +136,13 @@ class Golden : public ::testing::Test {
         EXPECT_SAME_GRID(shipped, plain, medium_mask);
         EXPECT_SAME_GRID(shipped, plain, cell_color);
         EXPECT_EQ(shipped.time_step, plain.time_step);
-        // The grid files of both runs carry the same bytes.
-        const replay_result again = run(script_text, "again", false);
-        EXPECT_EQ(shipped_result.grid_lines, again.grid_lines);
+        // The grid files of both runs carry the same bytes. Under an emulator
+        // (VORLA_SHORT_EQUIVALENCE=1) the natively built suite has checked that already.
+        const char* short_run = std::getenv("VORLA_SHORT_EQUIVALENCE");
+        if (short_run == nullptr || std::strcmp(short_run, "1") != 0) {
+            const replay_result again = run(script_text, "again", false);
+            EXPECT_EQ(shipped_result.grid_lines, again.grid_lines);
+        }
         return shipped;
     }
 

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
             if (!kernels) {
                 std::fprintf(stderr,
                              "vorla-replay: no engine '%s' (reference, portable, sse2, avx2, "
-                             "avx512, shipped)\n",
+                             "avx512, neon, shipped)\n",
                              name.c_str());
                 return 2;
             }

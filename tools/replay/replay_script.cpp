@@ -276,8 +276,8 @@ procedure, on a virtual clock, and OUTDIR (created if missing) receives the resu
   probe_X_Y.csv, probe_X_Y.wav   for each probe
 Standard output gets one "SHA256  name" line per grid file. With --frames DIR, DIR gets a
 PNG of the field window (768 x 576) after every repaint that drew the field. --engine runs
-the kernels of NAME: reference (the plain loops), portable, sse2, avx2, avx512, or shipped
-(the default, the widest this processor runs); every engine gives the same bytes.
+the kernels of NAME: reference (the plain loops), portable, sse2, avx2, avx512, neon, or
+shipped (the default, the widest this processor runs); every engine gives the same bytes.
 
 Script: one event per line; blank lines and text after '#' are ignored; verbs are
 case-insensitive; numbers are decimal or 0x-hex. X and Y are client coordinates cut to

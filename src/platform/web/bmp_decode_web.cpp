@@ -1,5 +1,5 @@
 // BMP pixels in the browser build, where Qt does not exist: stb_image, and for what stb does
-// not read (RLE compression, palettes before 16- and 24-bit pixels, OS/2 2.x headers) the
+// not read (RLE compression, palettes before 16- and 24-bit pixels, OS/2 headers) the
 // browser's own decoder. The headers have already been checked against the file
 // (image_loader.cpp). stb keeps the colour bytes of pixels with alpha, which a canvas,
 // holding premultiplied colour, would not; the files it leaves to the browser have no alpha.
@@ -61,6 +61,26 @@ EM_ASYNC_JS(unsigned char*, vorla_js_decode_image,
 #define VORLA_STB_DECODE_BMP decode_bmp
 #endif
 
+namespace {
+
+// stb takes an OS/2 1.x palette (12-byte header, three bytes an entry) to start 12 bytes
+// later than it does, reads four entries too few and leaves those of its palette on the
+// stack unset: pixels with the last indices come out in whatever the stack held. Such files
+// go to the browser's decoder.
+bool os2_core_palette(const std::vector<char>& data) {
+    if (data.size() < 30 || data[0] != 'B' || data[1] != 'M') {
+        return false;
+    }
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(data[i]));
+    };
+    const unsigned header = byte(14) | byte(15) << 8 | byte(16) << 16 | byte(17) << 24;
+    const unsigned bits = byte(24) | byte(25) << 8;
+    return header == 12 && bits <= 8;
+}
+
+} // namespace
+
 namespace vorla::platform {
 
 bool VORLA_STB_DECODE_BMP(const std::vector<char>& data, int* width, int* height,
@@ -71,8 +91,10 @@ bool VORLA_STB_DECODE_BMP(const std::vector<char>& data, int* width, int* height
     int w = 0, h = 0, channels = 0;
     // Four channels whatever the file holds: red, green, blue as stored; alpha is not used.
     std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
-        stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(data.data()),
-                              static_cast<int>(data.size()), &w, &h, &channels, 4),
+        os2_core_palette(data)
+            ? nullptr
+            : stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(data.data()),
+                                    static_cast<int>(data.size()), &w, &h, &channels, 4),
         stbi_image_free);
 #if defined(__EMSCRIPTEN__)
     if (!rgba) {

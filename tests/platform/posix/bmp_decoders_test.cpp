@@ -74,7 +74,7 @@ TEST(bmp_decoders, stb_finds_the_black_and_yellow_pixels_that_windows_finds) {
         EXPECT_EQ(black, std::stol(m[4].str())) << m[1];
         EXPECT_EQ(yellow, std::stol(m[5].str())) << m[1];
     }
-    EXPECT_GT(compared, 40);
+    EXPECT_GT(compared, 35); // the OS/2 1.x palettes go to the browser's decoder
 }
 
 } // namespace
