@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,9 +12,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 #include <unistd.h>
 
 using namespace vorla::platform;
@@ -66,60 +62,19 @@ HANDLE WINAPI GetProcessHeap() {
     return &heap_marker;
 }
 
-namespace {
-
-// Each block starts with its size and how it was taken, padded to malloc's alignment.
-struct alignas(16) heap_block_header {
-    SIZE_T mapped_bytes; // 0: from malloc
-};
-
-// As on Windows, where a block this large comes straight from VirtualAlloc and HeapFree gives
-// it back: malloc would keep a freed frame buffer resident (glibc raises its mmap threshold
-// past every block it has freed), so a long session would hold memory it no longer uses.
-constexpr SIZE_T direct_map_bytes = 512 * 1024;
-
-} // namespace
-
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
-    if (heap != GetProcessHeap() || bytes > SIZE_MAX / 2) {
+    if (heap != GetProcessHeap()) {
         return nullptr;
     }
-    const SIZE_T size = (bytes == 0 ? 1 : bytes) + sizeof(heap_block_header);
-    void* block = nullptr;
-    SIZE_T mapped = 0;
-#if defined(__linux__)
-    if (size >= direct_map_bytes) {
-        mapped = (size + 4095) / 4096 * 4096;
-        block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (block == MAP_FAILED) {
-            return nullptr;
-        }
-    }
-#endif
-    if (mapped == 0) {
-        block = (flags & HEAP_ZERO_MEMORY) != 0 ? std::calloc(1, size) : std::malloc(size);
-        if (block == nullptr) {
-            return nullptr;
-        }
-    }
-    static_cast<heap_block_header*>(block)->mapped_bytes = mapped; // mapped pages come zeroed
-    return static_cast<heap_block_header*>(block) + 1;
+    const SIZE_T size = bytes == 0 ? 1 : bytes;
+    return (flags & HEAP_ZERO_MEMORY) != 0 ? std::calloc(1, size) : std::malloc(size);
 }
 
 BOOL WINAPI HeapFree(HANDLE heap, DWORD, LPVOID memory) {
     if (heap != GetProcessHeap()) {
         return FALSE;
     }
-    if (memory == nullptr) {
-        return TRUE;
-    }
-    heap_block_header* block = static_cast<heap_block_header*>(memory) - 1;
-#if defined(__linux__)
-    if (block->mapped_bytes != 0) {
-        return munmap(block, block->mapped_bytes) == 0 ? TRUE : FALSE;
-    }
-#endif
-    std::free(block);
+    std::free(memory);
     return TRUE;
 }
 
