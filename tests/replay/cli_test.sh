@@ -45,6 +45,14 @@ check "--engine reference gives the same bytes" "[ $rc -eq 0 ] && cmp -s '$work/
 "$replay" --engine=fastest "$work/good.vrs" "$work/none" 2>"$work/err.txt"; rc=$?
 check "an unknown engine exits 2 and names the engines" "[ $rc -eq 2 ] && grep -q 'reference, portable' '$work/err.txt' && [ ! -e '$work/none' ]"
 
+printf 'rdown 500 400\nrup 500 400\ntick 126\n' >"$work/long.vrs"
+"$replay" --memory-log "$work/memory.txt" "$work/long.vrs" "$work/long" >/dev/null; rc=$?
+check "--memory-log: a line at 1,000 steps and one at the end" \
+  "[ $rc -eq 0 ] && [ \$(wc -l <'$work/memory.txt') -eq 2 ] && grep -Eq '^time_step=100[0-9] peak_rss_kib=[1-9][0-9]* rss_kib=[1-9][0-9]*$' '$work/memory.txt' && tail -n 1 '$work/memory.txt' | grep -q '^time_step=1008 '"
+"$replay" --memory-log="$work/short.txt" "$work/good.vrs" "$work/short" >/dev/null
+check "--memory-log: a session under 1,000 steps gets the end line alone" \
+  "[ \$(wc -l <'$work/short.txt') -eq 1 ] && grep -q '^time_step=40 ' '$work/short.txt'"
+
 printf 'tick 2\nwobble 1 2\n' >"$work/bad.vrs"
 "$replay" "$work/bad.vrs" "$work/bad" 2>"$work/err.txt"; rc=$?
 check "an unknown verb exits 2" "[ $rc -eq 2 ]"

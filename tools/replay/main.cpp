@@ -33,6 +33,14 @@ int main(int argc, char** argv) {
             options.frames_dir = args[++i];
         } else if (args[i].rfind("--frames=", 0) == 0) {
             options.frames_dir = args[i].substr(9);
+        } else if (args[i] == "--memory-log") {
+            if (i + 1 >= args.size()) {
+                std::fputs("vorla-replay: --memory-log needs a file\n", stderr);
+                return 2;
+            }
+            options.memory_log = args[++i];
+        } else if (args[i].rfind("--memory-log=", 0) == 0) {
+            options.memory_log = args[i].substr(13);
         } else if (args[i] == "--engine" || args[i].rfind("--engine=", 0) == 0) {
             std::string name;
             if (args[i] == "--engine") {

@@ -263,7 +263,7 @@ replay_script load_replay_script(const std::string& file) {
 }
 
 const char* replay_usage() {
-    return R"(usage: vorla-replay [--frames DIR] [--engine NAME] SCRIPT OUTDIR
+    return R"(usage: vorla-replay [--frames DIR] [--engine NAME] [--memory-log FILE] SCRIPT OUTDIR
        vorla-replay --help | --version
 
 Runs a session of Vorla without a display: the events of SCRIPT go to the real window
@@ -278,6 +278,9 @@ Standard output gets one "SHA256  name" line per grid file. With --frames DIR, D
 PNG of the field window (768 x 576) after every repaint that drew the field. --engine runs
 the kernels of NAME: reference (the plain loops), portable, sse2, avx2, avx512, neon, or
 shipped (the default, the widest this processor runs); every engine gives the same bytes.
+With --memory-log FILE, FILE gets the peak and present resident set of the process, once
+1,000 time steps have run and again at the end of the script: one line each,
+"time_step=N peak_rss_kib=N rss_kib=N".
 
 Script: one event per line; blank lines and text after '#' are ignored; verbs are
 case-insensitive; numbers are decimal or 0x-hex. X and Y are client coordinates cut to

@@ -113,6 +113,19 @@ std::vector<std::string> write_snapshot(const fs::path& dir, const fs::path& log
     return lines;
 }
 
+// One line of the memory log: "time_step=N peak_rss_kib=N rss_kib=N".
+std::string memory_line() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+        throw std::runtime_error("cannot read this process's memory use");
+    }
+    return "time_step=" + std::to_string(simulation_state.time_step) +
+           " peak_rss_kib=" + std::to_string(counters.PeakWorkingSetSize / 1024) +
+           " rss_kib=" + std::to_string(counters.WorkingSetSize / 1024) + "\n";
+}
+
+constexpr int32_t memory_settled_steps = 1000;
+
 class session {
   public:
     session(const replay_options& options, probe_recorder& probes)
@@ -222,6 +235,10 @@ class session {
         if (painted && simulation_state.time_step != before && !options_.frames_dir.empty()) {
             save_frame();
         }
+        if (!options_.memory_log.empty() && memory_lines_.empty() &&
+            simulation_state.time_step >= memory_settled_steps) {
+            memory_lines_ = memory_line();
+        }
     }
 
     void save_frame() {
@@ -240,6 +257,7 @@ class session {
 
   public:
     int frames_ = 0;
+    std::string memory_lines_;
 
   private:
     const replay_options& options_;
@@ -288,6 +306,10 @@ replay_result run_replay(const replay_script& script, const replay_options& opti
 
     result.closed = s.closed();
     result.frames_written = s.frames_;
+    if (!options.memory_log.empty()) {
+        const std::string lines = s.memory_lines_ + memory_line();
+        write_file(options.memory_log, lines.data(), lines.size());
+    }
 
     result.grid_lines = write_snapshot(out, out, result.closed);
 

@@ -11,6 +11,9 @@ struct replay_options {
     std::string out_dir;
     std::string frames_dir; // empty: no frames
     engine kernels = engine::shipped;
+    // Non-empty: the resident set, peak and present, once 1,000 steps have run and again when
+    // the script ends, one line each, into this file.
+    std::string memory_log;
 };
 
 struct replay_result {

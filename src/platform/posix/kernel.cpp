@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -20,6 +22,39 @@ DWORD WINAPI GetTickCount() {
 
 HANDLE WINAPI GetCurrentProcess() {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); // the pseudo handle
+}
+
+// From /proc/self/status: VmHWM is the peak resident set, VmRSS the present one, VmPeak and
+// VmSize the address space (what Windows calls the pagefile usage is closest to VmSize).
+BOOL WINAPI GetProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counters, DWORD cb) {
+    if (process != GetCurrentProcess() || counters == nullptr ||
+        cb < sizeof(PROCESS_MEMORY_COUNTERS)) {
+        return FALSE;
+    }
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) {
+        return FALSE;
+    }
+    std::memset(counters, 0, sizeof *counters);
+    counters->cb = sizeof *counters;
+    char line[256];
+    int found = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        unsigned long long kib = 0;
+        const auto field = [&](const char* name, SIZE_T& into) {
+            const std::size_t n = std::strlen(name);
+            if (std::strncmp(line, name, n) == 0 && std::sscanf(line + n, "%llu", &kib) == 1) {
+                into = static_cast<SIZE_T>(kib * 1024);
+                ++found;
+            }
+        };
+        field("VmHWM:", counters->PeakWorkingSetSize);
+        field("VmRSS:", counters->WorkingSetSize);
+        field("VmPeak:", counters->PeakPagefileUsage);
+        field("VmSize:", counters->PagefileUsage);
+    }
+    std::fclose(status);
+    return found >= 2 ? TRUE : FALSE;
 }
 
 HANDLE WINAPI GetProcessHeap() {

@@ -339,5 +339,20 @@ HANDLE WINAPI GetCurrentProcess();
 DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags);
 void WINAPI Sleep(DWORD milliseconds);
 
+// psapi: the working set now and at its peak (the resident set here).
+typedef struct _PROCESS_MEMORY_COUNTERS {
+    DWORD cb;
+    DWORD PageFaultCount;
+    SIZE_T PeakWorkingSetSize;
+    SIZE_T WorkingSetSize;
+    SIZE_T QuotaPeakPagedPoolUsage;
+    SIZE_T QuotaPagedPoolUsage;
+    SIZE_T QuotaPeakNonPagedPoolUsage;
+    SIZE_T QuotaNonPagedPoolUsage;
+    SIZE_T PagefileUsage;
+    SIZE_T PeakPagefileUsage;
+} PROCESS_MEMORY_COUNTERS, *PPROCESS_MEMORY_COUNTERS;
+BOOL WINAPI GetProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counters, DWORD cb);
+
 // The C runtime's checked fopen, absent from glibc.
 errno_t fopen_s(std::FILE** stream, const char* file_name, const char* mode);
