@@ -1,4 +1,5 @@
 // vorla-replay: runs a scripted session of Vorla with no display, reproducible to the bit.
+#include "platform/posix/heap_thresholds.h"
 #include "platform/posix/large_pages.h"
 #include "replay_script.h"
 #include "replay_session.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv) {
     vorla::platform::prefer_large_pages_for_static_data(); // as the program does
+    vorla::platform::fix_heap_thresholds();
     std::vector<std::string> args(argv + 1, argv + argc);
     replay_options options;
     std::vector<std::string> positional;

@@ -1,4 +1,5 @@
 // The Linux program's entry: Qt first, then the same WinMain as on Windows.
+#include "platform/posix/heap_thresholds.h"
 #include "platform/posix/large_pages.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/win32.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv) {
     vorla::platform::prefer_large_pages_for_static_data();
+    vorla::platform::fix_heap_thresholds();
     vorla::platform::qt_session session(argc, argv);
     // The narrow command line as Windows hands it over: the arguments after the program name.
     std::string command_line;
