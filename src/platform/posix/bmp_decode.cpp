@@ -13,16 +13,6 @@ namespace vorla::platform {
 
 namespace {
 
-std::uint32_t u32_at(const std::vector<char>& data, std::size_t at) {
-    std::uint32_t v;
-    std::memcpy(&v, data.data() + at, 4);
-    return v;
-}
-std::uint16_t u16_at(const std::vector<char>& data, std::size_t at) {
-    std::uint16_t v;
-    std::memcpy(&v, data.data() + at, 2);
-    return v;
-}
 std::uint8_t byte_at(const std::vector<char>& data, std::size_t at) {
     return static_cast<std::uint8_t>(data[at]);
 }
@@ -64,14 +54,14 @@ struct channel {
 bool decode_bmp(const std::vector<char>& data, int* width, int* height,
                 std::vector<std::uint32_t>* pixels) {
     const std::size_t size = data.size();
-    const std::size_t header = u32_at(data, 14);
+    const std::size_t header = read_u32(data, 14);
     const bool core = header == 12;
-    const long long w = core ? u16_at(data, 18) : static_cast<std::int32_t>(u32_at(data, 18));
-    const long long h = core ? static_cast<std::int16_t>(u16_at(data, 20))
-                             : static_cast<std::int32_t>(u32_at(data, 22));
-    const int bits = core ? u16_at(data, 24) : u16_at(data, 28);
-    const std::uint32_t compression = core ? 0 : u32_at(data, 30);
-    const std::size_t offset = u32_at(data, 10);
+    const long long w = core ? read_u16(data, 18) : static_cast<std::int32_t>(read_u32(data, 18));
+    const long long h = core ? static_cast<std::int16_t>(read_u16(data, 20))
+                             : static_cast<std::int32_t>(read_u32(data, 22));
+    const int bits = core ? read_u16(data, 24) : read_u16(data, 28);
+    const std::uint32_t compression = core ? 0 : read_u32(data, 30);
+    const std::size_t offset = read_u32(data, 10);
     const bool top_down = h < 0;
     const int cols = static_cast<int>(w);
     const int rows = static_cast<int>(top_down ? -h : h);
@@ -82,8 +72,8 @@ bool decode_bmp(const std::vector<char>& data, int* width, int* height,
     if (bits <= 8) {
         const std::size_t entry = core ? 3 : 4;
         std::size_t count = std::size_t{1} << bits;
-        if (!core && u32_at(data, 46) != 0) {
-            count = std::min<std::size_t>(count, u32_at(data, 46));
+        if (!core && read_u32(data, 46) != 0) {
+            count = std::min<std::size_t>(count, read_u32(data, 46));
         }
         const std::size_t table = 14 + header;
         const std::size_t end = std::min(size, std::max(offset, table));
@@ -105,8 +95,8 @@ bool decode_bmp(const std::vector<char>& data, int* width, int* height,
     if (compression == 1 || compression == 2) {
         const bool four = compression == 2;
         std::size_t end = size;
-        if (u32_at(data, 34) != 0) {
-            end = std::min<std::size_t>(size, offset + u32_at(data, 34));
+        if (read_u32(data, 34) != 0) {
+            end = std::min<std::size_t>(size, offset + read_u32(data, 34));
         }
         std::size_t i = offset;
         int x = 0, row = 0;
@@ -164,7 +154,7 @@ bool decode_bmp(const std::vector<char>& data, int* width, int* height,
                 return false;
             }
             for (int c = 0; c < 3; ++c) {
-                masks[c] = u32_at(data, 54 + 4 * static_cast<std::size_t>(c));
+                masks[c] = read_u32(data, 54 + 4 * static_cast<std::size_t>(c));
             }
         }
         const channel red(masks[0]), green(masks[1]), blue(masks[2]);
@@ -192,7 +182,7 @@ bool decode_bmp(const std::vector<char>& data, int* width, int* height,
                 }
                 default: {
                     const std::uint32_t p =
-                        bits == 16 ? u16_at(data, line + 2 * ux) : u32_at(data, line + 4 * ux);
+                        bits == 16 ? read_u16(data, line + 2 * ux) : read_u32(data, line + 4 * ux);
                     colour = red.of(p) << 16 | green.of(p) << 8 | blue.of(p);
                     break;
                 }

@@ -16,17 +16,6 @@ constexpr long long max_file_bytes = 128LL << 20;
 constexpr long long max_side = 16384;
 constexpr long long max_pixels = 1LL << 24; // 4096 x 4096; the field shows 768 x 576
 
-std::uint32_t read_u32(const std::vector<char>& data, std::size_t at) {
-    std::uint32_t v;
-    std::memcpy(&v, data.data() + at, 4);
-    return v;
-}
-std::uint16_t read_u16(const std::vector<char>& data, std::size_t at) {
-    std::uint16_t v;
-    std::memcpy(&v, data.data() + at, 2);
-    return v;
-}
-
 // What a BMP file's headers promise, checked against what the file holds.
 bool header_is_sound(const std::vector<char>& data) {
     const long long size = static_cast<long long>(data.size());

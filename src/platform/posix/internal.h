@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
@@ -186,6 +187,18 @@ inline bool inside(const surface& s, long long x, long long y) {
 }
 // Records that a DC drew on an area of its window, and shows it at once outside a paint.
 void touched(const dc_object& dc, const RECT& area);
+
+// Little-endian fields of a file's bytes; the caller has checked that they lie inside.
+inline std::uint32_t read_u32(const std::vector<char>& data, std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, data.data() + at, 4);
+    return v;
+}
+inline std::uint16_t read_u16(const std::vector<char>& data, std::size_t at) {
+    std::uint16_t v;
+    std::memcpy(&v, data.data() + at, 2);
+    return v;
+}
 
 // A bitmap from the bytes of a BMP file, or null when the headers promise more than the
 // bytes hold or the image cannot be read; what LoadImageW does after reading the file.
