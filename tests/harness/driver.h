@@ -71,6 +71,10 @@ struct driver_dialog {
 };
 std::vector<driver_dialog> driver_dialogs_shown();
 
+// The process's live GDI objects, stock objects left out. Under Wine the count includes what
+// Wine's drivers keep for themselves: compare two counts, not a count with a number.
+DWORD driver_gdi_objects();
+
 // The client pixel as the window shows it, as GetPixel gives it.
 COLORREF driver_client_pixel(HWND window, int x, int y);
 

@@ -105,6 +105,10 @@ bool driver_under_wine() {
     return false;
 }
 
+DWORD driver_gdi_objects() {
+    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+}
+
 int driver_pump() {
     return headless::run_until_idle();
 }

@@ -7,6 +7,7 @@
 // that). Otherwise Wine moves the X pointer along with every SendInput move, and X's reports
 // of those moves come back as input, late and at points the test has already left.
 #include "harness/driver.h"
+#include "harness/gdi_count_win32.h"
 
 #include <algorithm>
 #include <chrono>
@@ -368,6 +369,10 @@ bool driver_under_wine() {
     static const bool wine =
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
+}
+
+DWORD driver_gdi_objects() {
+    return gdi_object_count();
 }
 
 int driver_pump() {
