@@ -1,5 +1,6 @@
 // The program as it ships, plus a watch for the soak scripts: every 2 s it appends
-// "SECONDS GDI_OBJECTS" to the file named by VORLA_RESOURCE_LOG, the first line at once.
+// "SECONDS GDI_OBJECTS" to the file named by VORLA_RESOURCE_LOG, the first line at once, and
+// with glibc the heap's bytes in use in KiB, which tell a leak from memory the heap keeps.
 // The count leaves stock objects out (see tests/harness/gdi_count_win32.h for Wine).
 #include "platform/win32.h"
 
@@ -16,6 +17,9 @@
 
 #include <QTimer>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -29,8 +33,13 @@ watch_clock::time_point watch_start;
 void write_count(DWORD gdi_objects) {
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(watch_clock::now() - watch_start);
-    std::fprintf(watch_log, "%lld %lu\n", static_cast<long long>(seconds.count()),
+    std::fprintf(watch_log, "%lld %lu", static_cast<long long>(seconds.count()),
                  static_cast<unsigned long>(gdi_objects));
+#if defined(__GLIBC__)
+    const struct mallinfo2 heap = mallinfo2();
+    std::fprintf(watch_log, " %zu", (heap.uordblks + heap.hblkhd) / 1024);
+#endif
+    std::fputc('\n', watch_log);
     std::fflush(watch_log);
 }
 
